@@ -1,0 +1,41 @@
+# Shared build rules: warnings, sanitizers and the one-library-per-folder convention.
+
+add_library(kv_options INTERFACE)
+target_compile_options(kv_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow=local -Wnon-virtual-dtor)
+if(KV_WERROR)
+  target_compile_options(kv_options INTERFACE -Werror)
+endif()
+# Assertions report the unit path relative to the source root.
+target_compile_definitions(kv_options INTERFACE KV_SOURCE_ROOT="${PROJECT_SOURCE_DIR}/")
+
+if(KV_SANITIZE)
+  set(KV_SANITIZER_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_compile_options(kv_options INTERFACE ${KV_SANITIZER_FLAGS})
+  target_link_options(kv_options INTERFACE ${KV_SANITIZER_FLAGS})
+endif()
+
+# kv_folder_library(<target> [POSIX] DEPS <targets...>)
+# One static library from the *.cpp files of the current folder; with POSIX also those of posix/.
+function(kv_folder_library target)
+  cmake_parse_arguments(ARG "POSIX" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(ARG_POSIX)
+    file(GLOB posix_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/posix/*.cpp)
+    list(APPEND sources ${posix_sources})
+  endif()
+  add_library(${target} STATIC ${sources})
+  target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(${target} PUBLIC kv_options ${ARG_DEPS})
+endfunction()
+
+# kv_folder_tests(<target> DEPS <targets...>)
+# One GoogleTest program from the *.test.cpp files of the current test folder.
+function(kv_folder_tests target)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.test.cpp)
+  add_executable(${target} ${sources})
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_link_libraries(${target} PRIVATE kv_testsupport ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "KV_TEST_SOURCE_DIR=${PROJECT_SOURCE_DIR};QT_QPA_PLATFORM=offscreen")
+endfunction()

@@ -1,0 +1,15 @@
+#include "platform/OSError.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace platform {
+int LastErrorCode() { return errno; }
+
+std::string SystemErrorText(int errorCode) {
+  char buffer[256];
+  // GNU strerror_r returns the text, which may or may not be the buffer.
+  const char* text = strerror_r(errorCode, buffer, sizeof buffer);
+  return text ? text : "Unknown error " + std::to_string(errorCode);
+}
+}  // namespace platform

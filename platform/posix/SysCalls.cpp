@@ -1,0 +1,19 @@
+#include "SysCalls.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace platform::posix {
+namespace {
+int RealOpen(const char* path, int flags, mode_t mode) { return ::open(path, flags | O_CLOEXEC, mode); }
+int RealStat(const char* path, struct stat* st) { return ::stat(path, st); }
+int RealFstat(int fd, struct stat* st) { return ::fstat(fd, st); }
+}  // namespace
+
+SysCalls& Sys() {
+  static SysCalls calls{RealOpen, ::close, ::read, ::write, ::lseek, RealFstat, RealStat, ::ftruncate, ::getenv};
+  return calls;
+}
+}  // namespace platform::posix

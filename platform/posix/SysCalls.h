@@ -1,0 +1,44 @@
+#pragma once
+// Every POSIX call of the platform layer goes through this table, so that tests can make a call
+// fail and reach the error paths. Replace entries only through ScopedSysCall.
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <utility>
+
+namespace platform::posix {
+
+struct SysCalls {
+  int (*open)(const char* path, int flags, mode_t mode);
+  int (*close)(int fd);
+  ssize_t (*read)(int fd, void* buf, size_t count);
+  ssize_t (*write)(int fd, const void* buf, size_t count);
+  off_t (*lseek)(int fd, off_t offset, int whence);
+  int (*fstat)(int fd, struct stat* st);
+  int (*stat)(const char* path, struct stat* st);
+  int (*ftruncate)(int fd, off_t length);
+  char* (*getenv)(const char* name);
+};
+
+// The table in use; starts with the real calls.
+SysCalls& Sys();
+
+// Replaces one entry for the lifetime of the object.
+template <class Fn>
+class ScopedSysCall {
+ public:
+  ScopedSysCall(Fn SysCalls::*member, Fn replacement) : FMember(member), FSaved(Sys().*member) {
+    Sys().*member = replacement;
+  }
+  ~ScopedSysCall() { Sys().*FMember = FSaved; }
+  ScopedSysCall(const ScopedSysCall&) = delete;
+  ScopedSysCall& operator=(const ScopedSysCall&) = delete;
+
+ private:
+  Fn SysCalls::*FMember;
+  Fn FSaved;
+};
+
+}  // namespace platform::posix
