@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace platform::posix {
@@ -13,7 +14,8 @@ int RealFstat(int fd, struct stat* st) { return ::fstat(fd, st); }
 }  // namespace
 
 SysCalls& Sys() {
-  static SysCalls calls{RealOpen, ::close, ::read, ::write, ::lseek, RealFstat, RealStat, ::ftruncate, ::getenv};
+  static SysCalls calls{RealOpen, ::close,  ::read,    ::write,   ::lseek,   RealFstat, RealStat, ::ftruncate,
+                        ::getenv, ::mkdir,  ::unlink,  ::rmdir,   ::rename,  ::opendir, ::readdir, ::closedir};
   return calls;
 }
 }  // namespace platform::posix

@@ -20,6 +20,13 @@ struct SysCalls {
   int (*stat)(const char* path, struct stat* st);
   int (*ftruncate)(int fd, off_t length);
   char* (*getenv)(const char* name);
+  int (*mkdir)(const char* path, mode_t mode);
+  int (*unlink)(const char* path);
+  int (*rmdir)(const char* path);
+  int (*rename)(const char* from, const char* to);
+  DIR* (*opendir)(const char* path);
+  dirent* (*readdir)(DIR* dir);
+  int (*closedir)(DIR* dir);
 };
 
 // The table in use; starts with the real calls.

@@ -1,0 +1,58 @@
+#include "platform/FileSystem.h"
+
+#include "Runtime.Strings.h"
+#include "platform/OSError.h"
+
+namespace platform {
+
+bool FileExists(const std::string& path) {
+  auto entry = GetFileEntry(path);
+  return entry && !entry->IsDirectory;
+}
+
+bool DirectoryExists(const std::string& path) {
+  auto entry = GetFileEntry(path);
+  return entry && entry->IsDirectory;
+}
+
+void ForceDirectories(const std::string& path) {
+  std::string folder = ExcludeTrailingPathDelimiter(path);
+  if (folder.empty() || DirectoryExists(folder)) return;
+  std::string parent = ExtractFileDir(folder);
+  if (!parent.empty() && parent != folder) ForceDirectories(parent);
+  if (!CreateDir(folder) && !DirectoryExists(folder)) RaiseLastOSError(folder);
+}
+
+namespace {
+char Fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+bool Match(std::string_view name, std::string_view mask) {
+  std::size_t n = 0, m = 0, starM = std::string_view::npos, starN = 0;
+  while (n < name.size()) {
+    if (m < mask.size() && (mask[m] == '?' || Fold(mask[m]) == Fold(name[n]))) {
+      ++n;
+      ++m;
+    } else if (m < mask.size() && mask[m] == '*') {
+      starM = m++;
+      starN = n;
+    } else if (starM != std::string_view::npos) {
+      m = starM + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (m < mask.size() && mask[m] == '*') ++m;
+  return m == mask.size();
+}
+}  // namespace
+
+bool MatchesMask(std::string_view name, std::string_view mask) {
+  if (mask == "*.*" || mask == "*") return true;
+  // "name.*" also matches "name" without extension, as the system's masks do.
+  if (mask.size() > 2 && mask.substr(mask.size() - 2) == ".*" && Match(name, mask.substr(0, mask.size() - 2)))
+    return true;
+  return Match(name, mask);
+}
+
+}  // namespace platform
