@@ -10,6 +10,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libxml2-dev libicu-dev
+  qt6-base-dev
 )
 
 missing_packages() {
