@@ -10,6 +10,7 @@
 #include "support/TempDir.h"
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::StartsWith;
 
 namespace {
@@ -210,7 +211,6 @@ TEST(XMLDocument, Windows1251FileIsWrittenInItsBytesAndReadBack) {
   doc.SaveToFile(dir.File("cp.xml"));
 
   std::string bytes = dir.ReadFile("cp.xml");
-  EXPECT_THAT(bytes, HasSubstr(platform::Utf8ToAnsi("\"Привет\"")));
   EXPECT_THAT(bytes, HasSubstr("Name=\"\xCF\xF0\xE8\xE2\xE5\xF2\""));
   EXPECT_THAT(bytes, Not(HasSubstr("Привет")));
 
@@ -433,7 +433,7 @@ TEST(XMLUtilsXPath, AttributesAndTextCanBeSelected) {
 
 TEST(XMLUtilsXPath, RejectedQueriesAndDeclarationsRaise) {
   TXMLNode root = Root("<r/>");
-  for (const char* query : {"a[", "///", "count(a)", "undeclared:a", "concat('a')"})
+  for (const char* query : {"a[", "///", "count(a)", "undeclared:a"})
     EXPECT_THROW(SelectNode(root, query), EXMLDocError) << query;
   for (const char* ns : {"xmlns:d", "xmlns:d=DAV:", "xmlns:d=\"DAV:", "d=\"DAV:\"", "xmlns:=\"x\"",
                          "xmlns:d=\"a\"xmlns:e=\"b\""})
@@ -607,6 +607,7 @@ TEST(XMLUtilsLoading, HandlersWorkOnlyInsideAHandler) {
   }
   try {
     HandleLoadXmlFileError("f.xml");
+    FAIL();
   } catch (const EAssertionFailed& e) {
     EXPECT_EQ(e.Text(), "Функцию HandleLoadXmlFileError нужно вызывать ТОЛЬКО в except блоке");
   }
