@@ -281,8 +281,11 @@ TVarArrayBound Variant::Bounds(int dim) const {
 }
 
 std::int64_t Variant::ElementCount() const {
+  const auto& bounds = ArrayRef().Bounds;
+  // An empty dimension empties the array, however large the others (their product may not fit).
+  if (std::any_of(bounds.begin(), bounds.end(), [](const auto& b) { return b.ElementCount() == 0; })) return 0;
   std::int64_t total = 1;
-  for (const auto& b : ArrayRef().Bounds) total *= b.ElementCount();
+  for (const auto& b : bounds) total *= b.ElementCount();
   return total;
 }
 

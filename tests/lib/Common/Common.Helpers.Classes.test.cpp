@@ -462,6 +462,14 @@ TEST(StreamHelperVariant, BulkArraysWriteBoundsByteCountAndTheirBlock) {
   EXPECT_EQ(e.Written(), Hex("05 20 00 00 01 00 00 00 05 00 00 00 04 00 00 00 00 00 00 00"));
   e.stream.SetPosition(0);
   EXPECT_EQ(e.helper.ReadVariant(), empty);
+
+  // Huge dimensions before an empty one: no elements, and no overflow counting them.
+  Variant wide = Variant::CreateArray({{0, 0x7FFFFFFE}, {0, 0x7FFFFFFE}, {3, 2}}, varVariant);
+  HelperFixture w;
+  w.helper.WriteVariant(wide);
+  w.stream.SetPosition(0);
+  EXPECT_EQ(w.helper.ReadVariant(), wide);
+  EXPECT_TRUE(w.helper.EOS());
 }
 
 TEST(StreamHelperVariant, OtherArraysWriteEveryElementWithTheLastIndexFastest) {

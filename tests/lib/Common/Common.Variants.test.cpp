@@ -105,8 +105,15 @@ TEST(Variants, ArrayCreationChecksDimensionsBoundsAndElementType) {
   for (TVarType type : {varEmpty, varNull, varDispatch, varUnknown, varDecimal, varUInt64, varString, varUString})
     EXPECT_THROW(Variant::CreateArray(B{{0, 0}}, type), EVariantError) << type;
 
-  Variant empty = Variant::CreateArray(B{{0, -1}, {0, 0x7FFFFFFE}}, varInteger);  // an empty dimension
-  EXPECT_EQ(empty.ElementCount(), 0);
+  // An empty dimension anywhere empties the array, however large the others.
+  for (const B& bounds : {B{{0, -1}, {0, 0x7FFFFFFE}}, B(4, TVarArrayBound{0, 0x7FFFFFFE}), B(2, TVarArrayBound{1, 0})}) {
+    B withEmpty = bounds;
+    if (withEmpty.size() == 4) withEmpty.back() = {0, -1};
+    Variant empty = Variant::CreateArray(withEmpty, varInteger);
+    EXPECT_EQ(empty.ElementCount(), 0);
+    EXPECT_TRUE(empty.ArrayData().empty());
+    EXPECT_THROW(empty.GetElement(std::vector<std::int32_t>(withEmpty.size(), 0)), EVariantError);
+  }
   EXPECT_THROW(Variant::CreateArray(B{{0, 1}}, varInteger, std::vector<std::uint8_t>(7)), EVariantError);
   EXPECT_THROW(Variant::CreateArray(B{{0, 0}}, varOleStr, std::vector<Variant>{Variant(1)}), EVariantError);
 }
