@@ -78,7 +78,7 @@ cmd_fuzz() { # [seconds] [names...]
     echo "usage: ./run.sh fuzz [seconds per fuzzer, default 60] [fuzzer names...]" >&2
     exit 2
   fi
-  [ $# -gt 0 ] && shift
+  if [ $# -gt 0 ]; then shift; fi
   local only=" $* "
   ensure_packages "${PACKAGES[@]}" "${FUZZ_PACKAGES[@]}"
   local dir=$ROOT/build-fuzz
