@@ -1,6 +1,7 @@
 #include "SysCalls.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -15,7 +16,8 @@ int RealFstat(int fd, struct stat* st) { return ::fstat(fd, st); }
 
 SysCalls& Sys() {
   static SysCalls calls{RealOpen, ::close,  ::read,    ::write,   ::lseek,   RealFstat, RealStat, ::ftruncate,
-                        ::getenv, ::mkdir,  ::unlink,  ::rmdir,   ::rename,  ::opendir, ::readdir, ::closedir};
+                        ::getenv, ::mkdir,  ::unlink,  ::rmdir,   ::rename,  ::opendir, ::readdir, ::closedir,
+                        ::getrandom};
   return calls;
 }
 }  // namespace platform::posix

@@ -27,6 +27,7 @@ struct SysCalls {
   DIR* (*opendir)(const char* path);
   dirent* (*readdir)(DIR* dir);
   int (*closedir)(DIR* dir);
+  ssize_t (*getrandom)(void* buf, size_t count, unsigned int flags);
 };
 
 // The table in use; starts with the real calls.
