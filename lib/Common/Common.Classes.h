@@ -511,7 +511,7 @@ struct TPair {
 // A read-only stream over another stream: many small reads cost one large read of the underlying
 // stream. The buffer is refilled only when a read starts outside it; seeks inside it keep it.
 // Errors of the underlying stream pass through.
-class TBufferedStream : public TStream {
+class TBufferedStream final : public TStream {
  public:
   static constexpr std::int32_t kDefaultBufferSize = 1048576;
 
@@ -550,11 +550,37 @@ class TBufferedStream : public TStream {
   std::int32_t FBuffSize = 0;
 };
 
+namespace kv::detail {
+// Copies of a record field's size without a call to memcpy: two overlapping fixed-size moves.
+inline void CopySmall(std::uint8_t* dest, const std::uint8_t* src, std::int32_t count) noexcept {
+  if (count >= 8 && count <= 16) {
+    std::uint64_t head, tail;
+    std::memcpy(&head, src, 8);
+    std::memcpy(&tail, src + count - 8, 8);
+    std::memcpy(dest, &head, 8);
+    std::memcpy(dest + count - 8, &tail, 8);
+  } else if (count >= 4 && count < 8) {
+    std::uint32_t head, tail;
+    std::memcpy(&head, src, 4);
+    std::memcpy(&tail, src + count - 4, 4);
+    std::memcpy(dest, &head, 4);
+    std::memcpy(dest + count - 4, &tail, 4);
+  } else if (count > 0 && count < 4) {
+    dest[0] = src[0];
+    if (count > 1) dest[1] = src[1];
+    if (count > 2) dest[2] = src[2];
+  } else {
+    std::memcpy(dest, src, static_cast<std::size_t>(count));
+  }
+}
+}  // namespace kv::detail
+
 // A read that lies wholly inside the buffer is the common case; it is kept inline and short.
 inline std::int32_t TBufferedStream::Read(void* Buffer, std::int32_t Count) {
-  const std::int64_t offset = FPosition - FBuffStartPosition;
-  if (Count > 0 && offset >= 0 && offset + Count <= FBuffLength) {
-    std::memcpy(Buffer, FBuff.get() + offset, static_cast<std::size_t>(Count));
+  // One unsigned test covers a position before the buffer (a huge offset) and one in or after it.
+  const auto offset = static_cast<std::uint64_t>(FPosition) - static_cast<std::uint64_t>(FBuffStartPosition);
+  if (Count > 0 && offset + static_cast<std::uint64_t>(Count) <= static_cast<std::uint64_t>(FBuffLength)) {
+    kv::detail::CopySmall(static_cast<std::uint8_t*>(Buffer), FBuff.get() + offset, Count);
     FPosition += Count;
     return Count;
   }

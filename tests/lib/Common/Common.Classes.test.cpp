@@ -298,6 +298,17 @@ TEST(BufferedStream, ReadsThatStraddleTheBufferAreJoinedFromSeveralFills) {
   EXPECT_EQ(source.Reads, 3);
 }
 
+TEST(BufferedStream, ReadsOfEverySmallSizeInsideTheBuffer) {
+  TCountingStream source(256);  // 1 + 2 + ... + 20 = 210 bytes
+  TBufferedStream stream(&source, soReference);
+  std::int64_t position = 0;
+  for (std::int32_t count = 1; count <= 20; ++count) {
+    EXPECT_EQ(ReadBytes(stream, count), Expected(static_cast<std::uint8_t>(position), count)) << count;
+    position += count;
+  }
+  EXPECT_EQ(source.Reads, 1);
+}
+
 TEST(BufferedStream, ShortReadsAtAndBeyondTheEnd) {
   TCountingStream source(100);
   TBufferedStream stream(&source, soReference);
