@@ -124,3 +124,12 @@ double ExtendedToDouble(const TExtended80& value) {
   if (shift > 64) return std::bit_cast<double>(sign);
   return std::bit_cast<double>(sign | ShiftRightRounded(significand, shift));
 }
+
+namespace kv::detail {
+void InvalidGUID(std::string_view text) { throw EConvertError(Format("'%s' is not a valid GUID value", text)); }
+}  // namespace kv::detail
+
+std::string TGUID::ToString() const {
+  return Format("{%.8X-%.4X-%.4X-%.2X%.2X-%.2X%.2X%.2X%.2X%.2X%.2X}", D1, D2, D3, D4[0], D4[1], D4[2], D4[3], D4[4],
+                D4[5], D4[6], D4[7]);
+}

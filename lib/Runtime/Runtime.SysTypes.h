@@ -5,6 +5,8 @@
 #include <array>
 #include <compare>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 // A fixed-point number with four decimals, held as the value times 10000.
 struct Currency {
@@ -19,12 +21,46 @@ struct Currency {
   friend constexpr auto operator<=>(const Currency&, const Currency&) = default;
 };
 
+namespace kv::detail {
+[[noreturn]] void InvalidGUID(std::string_view text);
+constexpr int HexDigitValue(char c) {
+  return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
+}  // namespace kv::detail
+
 // A GUID with its fields in memory order: 32-bit, 16-bit, 16-bit, then 8 bytes.
 struct TGUID {
   std::uint32_t D1 = 0;
   std::uint16_t D2 = 0;
   std::uint16_t D3 = 0;
   std::array<std::uint8_t, 8> D4{};
+
+  // The registry form "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" (hexadecimal digits in any case).
+  // Usable in constant expressions; at run time a malformed text raises EConvertError.
+  static constexpr TGUID FromString(std::string_view text) {
+    TGUID g;
+    if (text.size() != 38 || text[0] != '{' || text[37] != '}' || text[9] != '-' || text[14] != '-' ||
+        text[19] != '-' || text[24] != '-')
+      kv::detail::InvalidGUID(text);
+    std::size_t pos = 1;
+    auto hex = [&](int digits) {
+      std::uint32_t value = 0;
+      for (int i = 0; i < digits; ++i, ++pos) {
+        if (text[pos] == '-') ++pos;
+        int d = kv::detail::HexDigitValue(text[pos]);
+        if (d < 0) kv::detail::InvalidGUID(text);
+        value = value << 4 | static_cast<std::uint32_t>(d);
+      }
+      return value;
+    };
+    g.D1 = hex(8);
+    g.D2 = static_cast<std::uint16_t>(hex(4));
+    g.D3 = static_cast<std::uint16_t>(hex(4));
+    for (auto& b : g.D4) b = static_cast<std::uint8_t>(hex(2));
+    return g;
+  }
+  // The registry form with upper-case digits.
+  std::string ToString() const;
 
   friend constexpr bool operator==(const TGUID&, const TGUID&) = default;
 };

@@ -1,6 +1,7 @@
 #include "SysCalls.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -16,7 +17,8 @@ int RealFstat(int fd, struct stat* st) { return ::fstat(fd, st); }
 SysCalls& Sys() {
   static SysCalls calls{RealOpen, ::close,  ::read,    ::write,   ::lseek,   RealFstat, RealStat, ::ftruncate,
                         ::getenv, ::mkdir,  ::unlink,  ::rmdir,   ::rename,  ::opendir, ::readdir, ::closedir,
-                        ::getuid, ::getpwuid_r, ::readlink, ::socket, ::bind};
+                        ::getuid, ::getpwuid_r, ::readlink, ::socket, ::bind,
+                        ::getrandom};
   return calls;
 }
 }  // namespace platform::posix

@@ -34,6 +34,7 @@ struct SysCalls {
   ssize_t (*readlink)(const char* path, char* buf, size_t size);
   int (*socket)(int domain, int type, int protocol);
   int (*bind)(int fd, const struct sockaddr* addr, socklen_t length);
+  ssize_t (*getrandom)(void* buf, size_t count, unsigned int flags);
 };
 
 // The table in use; starts with the real calls.
