@@ -41,6 +41,7 @@ TXMLDocument TCustomXMLOptionsStorage::OpenDocument(const std::string& AFileName
 
 void TCustomXMLOptionsStorage::LocateNode() {
   FNode = FDoc.DocumentElement();
+  ASSERT(FNode, "LocateNode: the document has no root element");
   for (const std::string& part : SplitString(FSubkey, kSectionDelimiter)) {
     if (part.empty()) continue;
     TXMLNode child = FNode.FindNode(part);

@@ -40,7 +40,7 @@ class IOptionsWriter {
   virtual void WriteInteger(std::string_view Name, std::int32_t Value, std::int32_t Default) = 0;
   // Stored only when Value differs from Default (case-sensitive) and is not empty.
   virtual void WriteString(std::string_view Name, std::string_view Value, std::string_view Default) = 0;
-  virtual void WriteBool(std::string_view Name, bool Value) = 0;  // always stored
+  virtual void WriteBool(std::string_view Name, bool Value) = 0;                     // always stored
   virtual void WriteFloat(std::string_view Name, double Value, double Default) = 0;  // always stored
   // The child section Name, created when it is not there.
   virtual std::shared_ptr<IOptionsWriter> OpenSubkey(std::string_view Name) = 0;

@@ -1,8 +1,7 @@
-#include "Common.OptionsStorage.XML.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "Common.OptionsStorage.XML.h"
 #include "platform/CodePages.h"
 #include "platform/FileSystem.h"
 #include "platform/FormatSettings.h"
@@ -142,10 +141,10 @@ TEST_F(XmlOptionsTest, NewFileIsWindows1251WithSectionsAsElementsAndValuesAsAttr
 
   std::string bytes = ReadWholeFile(file);
   EXPECT_THAT(bytes, StartsWith("<?xml version=\"1.0\" encoding=\"windows-1251\"?>"));
-  EXPECT_THAT(bytes, HasSubstr(platform::Utf8ToAnsi(
-                         "<Options>\n  <Connections>\n"
-                         "    <Connection_1 Address=\"/data/Папка/\" ClassID=\"OX.Files\"/>\n"
-                         "  </Connections>\n</Options>")));
+  EXPECT_THAT(bytes,
+              HasSubstr(platform::Utf8ToAnsi("<Options>\n  <Connections>\n"
+                                             "    <Connection_1 Address=\"/data/Папка/\" ClassID=\"OX.Files\"/>\n"
+                                             "  </Connections>\n</Options>")));
   EXPECT_EQ(Reader(file)->OpenSubkey("Connections\\Connection_1")->ReadString("Address", ""), "/data/Папка/");
 }
 
