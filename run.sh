@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Developer entry point: ./run.sh build | test | demo | bench
+# Developer entry point: ./run.sh build | test | demo | bench | fuzz
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$PWD
@@ -13,16 +13,20 @@ PACKAGES=(
   qt6-base-dev
 )
 
-missing_packages() {
+# Only ./run.sh fuzz needs these: clang with its libFuzzer runtime.
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+
+missing_packages() { # <packages...>
   local p
-  for p in "${PACKAGES[@]}"; do
+  for p in "$@"; do
     dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' || echo "$p"
   done
 }
 
-ensure_packages() {
+ensure_packages() { # [packages...], default PACKAGES
   local missing
-  missing=$(missing_packages | tr '\n' ' ')
+  [ $# -gt 0 ] || set -- "${PACKAGES[@]}"
+  missing=$(missing_packages "$@" | tr '\n' ' ')
   [ -z "${missing// }" ] && return 0
   if [ "$(id -u)" -ne 0 ]; then
     echo "Missing Debian packages. Install them as root, then run this again:" >&2
@@ -65,6 +69,51 @@ cmd_bench() {
   done
 }
 
+# Builds every fuzz/fuzz_<name>.cpp with clang and libFuzzer and runs each (or the named ones) for
+# the given number of seconds on its corpus build-fuzz/corpus/<name> (seeded by the program
+# itself). Crash inputs land in build-fuzz/artifacts/<name>/, the output in
+# build-fuzz/logs/<name>.log. Fails when any fuzzer finds a crash.
+cmd_fuzz() { # [seconds] [names...]
+  local seconds=${1:-60}
+  if ! [[ $seconds =~ ^[0-9]+$ ]] || [ "$seconds" -eq 0 ]; then
+    echo "usage: ./run.sh fuzz [seconds per fuzzer, default 60] [fuzzer names...]" >&2
+    exit 2
+  fi
+  if [ $# -gt 0 ]; then shift; fi
+  local only=" $* "
+  ensure_packages "${PACKAGES[@]}" "${FUZZ_PACKAGES[@]}"
+  local dir=$ROOT/build-fuzz
+  CC=clang CXX=clang++ cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKV_SANITIZE=ON -DKV_BUILD_FUZZERS=ON -DKV_BUILD_TESTS=OFF
+  cmake --build "$dir" -j "$JOBS" --target kv_fuzzers
+  export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
+  export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+  local program name failed=()
+  for program in "$dir"/bin/fuzz_*; do
+    [ -x "$program" ] || continue
+    name=$(basename "$program")
+    name=${name#fuzz_}
+    [ "$only" = "  " ] || [[ $only == *" $name "* ]] || continue
+    mkdir -p "$dir/corpus/$name" "$dir/artifacts/$name" "$dir/logs"
+    KV_FUZZ_SEED_DIR="$dir/corpus/$name" "$program"
+    echo "== fuzz_$name: ${seconds}s"
+    # Inputs stay small and nothing they describe may need more than a small allocation.
+    if "$program" "$dir/corpus/$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+      -malloc_limit_mb=256 -print_final_stats=1 -artifact_prefix="$dir/artifacts/$name/" \
+      >"$dir/logs/$name.log" 2>&1; then
+      grep -E '^stat::(number_of_executed_units|peak_rss_mb)' "$dir/logs/$name.log" || true
+      echo "   corpus: $(find "$dir/corpus/$name" -type f | wc -l) inputs"
+    else
+      tail -n 40 "$dir/logs/$name.log"
+      failed+=("$name")
+    fi
+  done
+  if [ ${#failed[@]} -gt 0 ]; then
+    echo "Fuzzers that found a crash: ${failed[*]} (inputs in build-fuzz/artifacts/)" >&2
+    exit 1
+  fi
+}
+
 cmd_demo() {
   echo "The wizard is not built yet: there is nothing to demonstrate so far." >&2
   exit 1
@@ -75,7 +124,8 @@ case "${1:-}" in
   test) shift; cmd_test "$@" ;;
   bench) shift; cmd_bench "$@" ;;
   demo) shift; cmd_demo "$@" ;;
+  fuzz) shift; cmd_fuzz "$@" ;;
   *)
-    echo "usage: ./run.sh build | test [ctest args] | bench [benchmark args] | demo" >&2
+    echo "usage: ./run.sh build | test [ctest args] | bench [benchmark args] | demo | fuzz [seconds] [names]" >&2
     exit 2 ;;
 esac

@@ -1,7 +1,8 @@
 # Shared build rules: warnings, sanitizers and the one-library-per-folder convention.
 
 add_library(kv_options INTERFACE)
-target_compile_options(kv_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow=local -Wnon-virtual-dtor)
+target_compile_options(kv_options INTERFACE -Wall -Wextra -Wpedantic -Wnon-virtual-dtor
+  $<IF:$<CXX_COMPILER_ID:GNU>,-Wshadow=local,-Wshadow-uncaptured-local>)
 if(KV_WERROR)
   target_compile_options(kv_options INTERFACE -Werror)
 endif()
@@ -12,6 +13,14 @@ if(KV_SANITIZE)
   set(KV_SANITIZER_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_compile_options(kv_options INTERFACE ${KV_SANITIZER_FLAGS})
   target_link_options(kv_options INTERFACE ${KV_SANITIZER_FLAGS})
+endif()
+
+# Fuzzers need coverage instrumentation in every library they reach (see fuzz/CMakeLists.txt).
+if(KV_BUILD_FUZZERS)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "KV_BUILD_FUZZERS needs clang (CC=clang CXX=clang++)")
+  endif()
+  target_compile_options(kv_options INTERFACE -fsanitize=fuzzer-no-link)
 endif()
 
 # kv_folder_library(<target> [POSIX] [QT] [EXCLUDE <files...>] DEPS <targets...>)

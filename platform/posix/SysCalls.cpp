@@ -15,7 +15,8 @@ int RealFstat(int fd, struct stat* st) { return ::fstat(fd, st); }
 
 SysCalls& Sys() {
   static SysCalls calls{RealOpen, ::close,  ::read,    ::write,   ::lseek,   RealFstat, RealStat, ::ftruncate,
-                        ::getenv, ::mkdir,  ::unlink,  ::rmdir,   ::rename,  ::opendir, ::readdir, ::closedir};
+                        ::getenv, ::mkdir,  ::unlink,  ::rmdir,   ::rename,  ::opendir, ::readdir, ::closedir,
+                        ::getuid, ::getpwuid_r, ::readlink, ::socket, ::bind};
   return calls;
 }
 }  // namespace platform::posix

@@ -3,6 +3,8 @@
 // fail and reach the error paths. Replace entries only through ScopedSysCall.
 
 #include <dirent.h>
+#include <pwd.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -27,6 +29,11 @@ struct SysCalls {
   DIR* (*opendir)(const char* path);
   dirent* (*readdir)(DIR* dir);
   int (*closedir)(DIR* dir);
+  uid_t (*getuid)();
+  int (*getpwuid_r)(uid_t uid, struct passwd* pwd, char* buf, size_t size, struct passwd** result);
+  ssize_t (*readlink)(const char* path, char* buf, size_t size);
+  int (*socket)(int domain, int type, int protocol);
+  int (*bind)(int fd, const struct sockaddr* addr, socklen_t length);
 };
 
 // The table in use; starts with the real calls.
