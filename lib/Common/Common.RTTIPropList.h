@@ -42,6 +42,7 @@
 
 class TClassInfo;
 class TRecordInfo;
+class Variant;  // Common.Variants
 
 // The C++ name of a type without namespaces and enclosing classes ("TConnection").
 std::string TypeName(const std::type_info& Type);
@@ -133,7 +134,7 @@ enum class TTypeKind : std::uint8_t {
   tkWChar,   // char16_t, char32_t, wchar_t
   tkLString,
   tkWString,
-  tkVariant,
+  tkVariant,    // Variant
   tkArray,      // std::array
   tkRecord,     // types with a StaticRecordInfo()
   tkInterface,  // std::shared_ptr
@@ -316,7 +317,7 @@ constexpr bool Describable() {
   else
     return std::is_arithmetic_v<T> || std::is_same_v<T, std::string> || IsSet<T>::value || IsRecord<T> ||
            std::is_pointer_v<T> || std::is_member_function_pointer_v<T> || IsSharedPtr<T>::value ||
-           IsFunction<T>::value;
+           IsFunction<T>::value || std::is_same_v<T, Variant>;
 }
 }  // namespace kv::rtti
 
@@ -838,6 +839,8 @@ constexpr TTypeKind PlainKindOf() {
     return tkMethod;
   else if constexpr (IsSharedPtr<T>::value)
     return tkInterface;
+  else if constexpr (std::is_same_v<T, Variant>)
+    return tkVariant;
   else
     return tkProcedure;  // std::function
 }

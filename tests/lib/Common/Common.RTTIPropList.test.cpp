@@ -3,6 +3,7 @@
 
 #include "Common.Attributes.h"
 #include "Common.RTTIPropList.h"
+#include "Common.Variants.h"
 
 using ::testing::ElementsAre;
 
@@ -167,6 +168,7 @@ TEST(RTTIPropList, TypeKindsFollowTheCppType) {
            Case{TypeInfoOf<std::function<void()>>(), tkProcedure},
            Case{TypeInfoOf<std::shared_ptr<TRoot>>(), tkInterface},
            Case{TypeInfoOf<void (TLeaf::*)()>(), tkMethod},
+           Case{TypeInfoOf<Variant>(), tkVariant},
        }) {
     ASSERT_NE(type, nullptr);
     EXPECT_EQ(type->Kind(), kind) << type->Name();
