@@ -22,7 +22,7 @@ struct TEnumInfo {
 };
 
 template <class T>
-inline constexpr bool HasEnumInfo = TEnumInfo<T>::Declared;
+concept HasEnumInfo = std::is_enum_v<T> && TEnumInfo<T>::Declared;
 
 namespace kv::detail {
 constexpr std::string_view UnqualifiedTypeName(std::string_view name) {
