@@ -538,7 +538,7 @@ void EnumWithoutInfo() {
 }
 
 void NotAnEnumeration(const std::type_info& type) {
-  ASSERT(false, "Тип " + ClassNameOf(type) + " не является перечислением (TEnum.FromInteger).");
+  ASSERT(false, "Тип " + TypeName(type) + " не является перечислением (TEnum.FromInteger).");
   std::abort();
 }
 }  // namespace kv::detail
