@@ -1,7 +1,5 @@
 #include "Common.Classes.h"
 
-#include <cxxabi.h>
-
 #include <algorithm>
 #include <cstdlib>
 
@@ -10,17 +8,6 @@
 // --- GUIDs -------------------------------------------------------------------------------------
 
 namespace kv::detail {
-std::string ClassNameOf(const std::type_info& type) {
-  int status = 0;
-  std::unique_ptr<char, void (*)(void*)> demangled(abi::__cxa_demangle(type.name(), nullptr, nullptr, &status),
-                                                   std::free);
-  std::string name = status == 0 && demangled ? demangled.get() : type.name();
-  // Class names are shown without namespaces or enclosing classes, as elsewhere in the system.
-  std::size_t end = name.find('<');
-  std::size_t scope = name.rfind("::", end);
-  if (scope != std::string::npos) name.erase(0, scope + 2);
-  return name;
-}
 
 namespace {
 thread_local TReferenceCount* gConstructionCount = nullptr;
@@ -106,7 +93,7 @@ void TReferenceCount::AfterDestruction() noexcept {
 
 TInterfacePtr<IObjectDestroyer> TFlexibleInterfacedObject::AutoDestroy() { return ::AutoDestroy(this); }
 
-std::string TFlexibleInterfacedObject::ToString() const { return kv::detail::ClassNameOf(typeid(*this)); }
+std::string TFlexibleInterfacedObject::ToString() const { return TypeName(typeid(*this)); }
 
 // --- destroyer ---------------------------------------------------------------------------------
 

@@ -323,7 +323,6 @@ class TConstructionScope {
  private:
   TReferenceCount* FSaved;
 };
-std::string ClassNameOf(const std::type_info& type);
 
 // Room for the count block in front of the object, keeping the object's alignment.
 inline constexpr std::size_t kReferenceCountSpace =
@@ -445,7 +444,7 @@ std::string ObjectToString(const T& AObject) {
   if constexpr (requires { { AObject.ToString() } -> std::convertible_to<std::string>; }) {
     return AObject.ToString();
   } else {
-    return kv::detail::ClassNameOf(typeid(AObject));
+    return TypeName(typeid(AObject));
   }
 }
 

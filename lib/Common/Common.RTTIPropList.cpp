@@ -1,26 +1,8 @@
 #include "Common.RTTIPropList.h"
 
-#include <cxxabi.h>
-
 #include <cstdlib>
 
 #include "Runtime.Strings.h"
-
-std::string TypeName(const std::type_info& Type) {
-  int status = 0;
-  std::unique_ptr<char, void (*)(void*)> demangled(abi::__cxa_demangle(Type.name(), nullptr, nullptr, &status),
-                                                   std::free);
-  std::string name = status == 0 && demangled ? demangled.get() : Type.name();
-  // The last "::" outside template arguments ends the namespaces and enclosing classes.
-  int depth = 0;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i + 1 < name.size(); ++i) {
-    if (name[i] == '<') ++depth;
-    if (name[i] == '>') --depth;
-    if (depth == 0 && name[i] == ':' && name[i + 1] == ':') start = i + 2;
-  }
-  return name.substr(start);
-}
 
 // --- enumerations ------------------------------------------------------------------------------
 

@@ -45,8 +45,6 @@ class TClassInfo;
 class TRecordInfo;
 class Variant;  // Common.Variants
 
-// The C++ name of a type without namespaces and enclosing classes ("TConnection").
-std::string TypeName(const std::type_info& Type);
 
 // --- enumerations and sets ---------------------------------------------------------------------
 

@@ -6,14 +6,18 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "Runtime.Strings.h"
+#include "platform/Clock.h"
 #include "platform/CodePages.h"
 #include "platform/FileSystem.h"
 #include "platform/OSError.h"
 #include "platform/Random.h"
+#include "platform/SpecialFolders.h"
 #include "platform/TempFolder.h"
+#include "platform/VersionResource.h"
 
 // --- UTF-8 characters --------------------------------------------------------------------------
 
@@ -495,6 +499,90 @@ TStringList GetFileList(const std::string& Path, const std::string& Mask, bool R
   return list;
 }
 
+std::string GetSpecialFolder(int CSIDL) {
+  // The platform keeps the root as "/"; without its separator it joins like any other folder.
+  return ExcludeTrailingPathDelimiter(platform::GetSpecialFolderPath(CSIDL));
+}
+
+// --- file versions -----------------------------------------------------------------------------
+
+void TDigitalFileVersionInfo::ReadFromFile(const std::string& Filename) {
+  TFileVersionInfo info;
+  info.ReadFromFile(Filename);
+  *this = info.DigitalFileVersion;
+}
+
+std::string TDigitalFileVersionInfo::VerAsString() const {
+  return Format("%d.%d.%d.%d", Major, Minor, Release, Build);
+}
+
+std::string TDigitalFileVersionInfo::ShortVerAsString() const { return Format("%d.%d.%d", Major, Minor, Release); }
+
+std::uint32_t TDigitalFileVersionInfo::AsCardinal() const {
+  return (static_cast<std::uint32_t>(Major) & 0xFF) << 24 | (static_cast<std::uint32_t>(Minor) & 0xFF) << 16 |
+         (static_cast<std::uint32_t>(Release) & 0xFFFF);
+}
+
+std::int32_t TDigitalFileVersionInfo::Compare(const TDigitalFileVersionInfo& A, const TDigitalFileVersionInfo& B) {
+  // The difference is taken in 64 bits and saturated, so that fields far apart (not from any
+  // file: those are 16-bit) cannot wrap around to the wrong sign.
+  auto difference = [](std::int32_t a, std::int32_t b) {
+    const std::int64_t d = std::int64_t{a} - b;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(d, std::numeric_limits<std::int32_t>::min(),
+                                                               std::numeric_limits<std::int32_t>::max()));
+  };
+  if (A.Major != B.Major) return difference(A.Major, B.Major);
+  if (A.Minor != B.Minor) return difference(A.Minor, B.Minor);
+  if (A.Release != B.Release) return difference(A.Release, B.Release);
+  return difference(A.Build, B.Build);
+}
+
+namespace {
+// The table every version resource of the system's tools carries: US English, Western code page.
+constexpr std::string_view kNeutralTable = "040904E4";
+
+std::string VersionString(const platform::TVersionInfo& info, const std::string& key, std::string_view name) {
+  std::optional<std::string> value = info.QueryString(key, name);
+  if (!value && key != kNeutralTable) value = info.QueryString(kNeutralTable, name);
+  return value ? *value : "n/a";
+}
+}  // namespace
+
+bool TFileVersionInfo::ReadFromFile(const std::string& FileName) {
+  *this = TFileVersionInfo();
+  if (!platform::FileExists(FileName)) return false;
+  const std::optional<platform::TVersionInfo> info = platform::ReadVersionResource(FileName);
+  if (!info) return false;
+
+  std::string key(kNeutralTable);
+  if (!info->Translations.empty()) {
+    key = info->Translations.front().Key();
+    LanguageInfo = key;
+  }
+  if (info->Fixed) {
+    const platform::TVersionNumbers& numbers = info->Fixed->FileVersion;
+    DigitalFileVersion = {numbers.Major, numbers.Minor, numbers.Release, numbers.Build};
+  }
+  FileVersion = DigitalFileVersion.VerAsString();
+  CompanyName = VersionString(*info, key, "CompanyName");
+  FileDescription = VersionString(*info, key, "FileDescription");
+  InternalName = VersionString(*info, key, "InternalName");
+  LegalCopyRight = VersionString(*info, key, "LegalCopyright");
+  LegalTradeMark = VersionString(*info, key, "LegalTrademark");
+  OriginalFileName = VersionString(*info, key, "OriginalFilename");
+  ProductName = VersionString(*info, key, "ProductName");
+  ProductVersion = VersionString(*info, key, "ProductVersion");
+  Comments = VersionString(*info, key, "Comments");
+
+  if (const std::optional<platform::TFileEntry> entry = platform::GetFileEntry(FileName)) {
+    FileSize = static_cast<std::int32_t>(static_cast<std::uint32_t>(entry->Size));
+    // The packed file date the system reports counts seconds in pairs.
+    const std::int64_t seconds = entry->ModifiedTime - (((entry->ModifiedTime % 2) + 2) % 2);
+    ModifiedDate = platform::UnixTimeToLocalDateTime(seconds);
+  }
+  return true;
+}
+
 // --- encodings ---------------------------------------------------------------------------------
 
 std::string TCodePageEncoding::GetString(std::string_view Bytes) const {
@@ -538,7 +626,7 @@ void EnumWithoutInfo() {
 }
 
 void NotAnEnumeration(const std::type_info& type) {
-  ASSERT(false, "Тип " + ClassNameOf(type) + " не является перечислением (TEnum.FromInteger).");
+  ASSERT(false, "Тип " + TypeName(type) + " не является перечислением (TEnum.FromInteger).");
   std::abort();
 }
 }  // namespace kv::detail

@@ -1,7 +1,7 @@
 #pragma once
 // String and system utilities the units call by name: TStringUtils, the free string and
-// operating-system operations, EAPICallError, TNullable with TEnum::FromInteger, and the shared
-// Windows-1251 encoding.
+// operating-system operations, EAPICallError, TNullable with TEnum::FromInteger, the shared
+// Windows-1251 encoding, special folders and the version information of files.
 //
 // Strings are UTF-8. Where a character is meant it is a whole UTF-8 character (a code point);
 // character counts and 1-based positions are UTF-16 code units, as elsewhere in the system.
@@ -18,6 +18,7 @@
 
 #include "Common.Classes.h"
 #include "Common.EnumInfo.h"
+#include "Runtime.DateTime.h"
 #include "Runtime.Exceptions.h"
 #include "Runtime.StringList.h"
 
@@ -139,6 +140,59 @@ class TCodePageEncoding {
 // The Windows-1251 encoding, created on first use (safely against concurrent first calls) and
 // shared until the process ends.
 const TCodePageEncoding& Win1251Encoding();
+
+// The special folder with the system's folder identifier (CSIDL_APPDATA = 26, ...), without a
+// trailing separator. EOSError when the system cannot name it.
+std::string GetSpecialFolder(int CSIDL);
+
+// --- file versions -----------------------------------------------------------------------------
+
+// A file's four version numbers. All four zero: no version is known.
+struct TDigitalFileVersionInfo {
+  std::int32_t Major = 0;
+  std::int32_t Minor = 0;
+  std::int32_t Release = 0;
+  std::int32_t Build = 0;
+
+  // The file's fixed version numbers; zeros when the file or its version information is missing.
+  void ReadFromFile(const std::string& Filename);
+  std::string VerAsString() const;       // "Major.Minor.Release.Build"
+  std::string ShortVerAsString() const;  // "Major.Minor.Release"
+  // Major and Minor in 8 bits each, then Release in 16; Build is not part of it.
+  std::uint32_t AsCardinal() const;
+  // The difference of the first field that differs (Major, Minor, Release, Build), or 0: negative,
+  // zero or positive as A is below, equal to or above B.
+  static std::int32_t Compare(const TDigitalFileVersionInfo& A, const TDigitalFileVersionInfo& B);
+
+  friend bool operator<(const TDigitalFileVersionInfo& A, const TDigitalFileVersionInfo& B) { return Compare(A, B) < 0; }
+  friend bool operator<=(const TDigitalFileVersionInfo& A, const TDigitalFileVersionInfo& B) { return Compare(A, B) < 1; }
+  friend bool operator>(const TDigitalFileVersionInfo& A, const TDigitalFileVersionInfo& B) { return Compare(A, B) > 0; }
+  friend bool operator>=(const TDigitalFileVersionInfo& A, const TDigitalFileVersionInfo& B) { return Compare(A, B) >= 0; }
+  friend bool operator==(const TDigitalFileVersionInfo& A, const TDigitalFileVersionInfo& B) { return Compare(A, B) == 0; }
+};
+
+// What a file's version resource says about it, and its size and date.
+struct TFileVersionInfo {
+  std::string CompanyName;
+  std::string FileDescription;
+  std::string FileVersion;  // the fixed numbers as "Major.Minor.Release.Build"
+  std::string InternalName;
+  std::string LegalCopyRight;
+  std::string LegalTradeMark;
+  std::string OriginalFileName;
+  std::string ProductName;
+  std::string ProductVersion;
+  TDigitalFileVersionInfo DigitalFileVersion;
+  std::string Comments;
+  TDateTime ModifiedDate = 0;  // last write, local time, to two seconds
+  std::int32_t FileSize = 0;   // the low 32 bits of the size
+  std::string LanguageInfo;    // the key of the string table read ("041904E3"); "" without translation
+  std::int32_t CRC = 0;        // never filled
+
+  // Clears the record, then fills it; true when the file has a version resource. The strings come
+  // from the table of the first translation, else from "040904E4"; one found in neither is "n/a".
+  bool ReadFromFile(const std::string& FileName);
+};
 
 // --- TStringAppender ---------------------------------------------------------------------------
 

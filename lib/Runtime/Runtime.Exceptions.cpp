@@ -6,16 +6,24 @@
 #include <memory>
 #include <typeinfo>
 
-std::string ExceptionClassName(const std::exception& e) {
-  const char* mangled = typeid(e).name();
+std::string TypeName(const std::type_info& type) {
   int status = 0;
-  std::unique_ptr<char, void (*)(void*)> demangled(abi::__cxa_demangle(mangled, nullptr, nullptr, &status),
+  std::unique_ptr<char, void (*)(void*)> demangled(abi::__cxa_demangle(type.name(), nullptr, nullptr, &status),
                                                    std::free);
-  std::string name = (status == 0 && demangled) ? demangled.get() : mangled;
-  // Nested classes such as TConnectionsPool::Exception keep only their own name, as in the messages.
-  if (auto pos = name.rfind("::"); pos != std::string::npos) name.erase(0, pos + 2);
-  return name;
+  std::string name = status == 0 && demangled ? demangled.get() : type.name();
+  // The last "::" outside template arguments ends the namespaces and enclosing classes, so that
+  // nested classes such as TConnectionsPool::Exception keep only their own name, as in the messages.
+  int depth = 0;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i + 1 < name.size(); ++i) {
+    if (name[i] == '<') ++depth;
+    if (name[i] == '>') --depth;
+    if (depth == 0 && name[i] == ':' && name[i + 1] == ':') start = i + 2;
+  }
+  return name.substr(start);
 }
+
+std::string ExceptionClassName(const std::exception& e) { return TypeName(typeid(e)); }
 
 std::string Exception::ClassName() const { return ExceptionClassName(*this); }
 

@@ -2,6 +2,7 @@
 // The project's base exception and the standard exception classes the units derive from.
 
 #include <exception>
+#include <typeinfo>
 #include <string>
 #include <utility>
 
@@ -28,6 +29,8 @@ class Exception : public std::exception {
   std::string FMessage;
 };
 
+// The C++ name of a type without namespaces and enclosing classes ("TConnection", "Exception").
+std::string TypeName(const std::type_info& type);
 // The run-time class name of any exception object, as Exception::ClassName gives it.
 std::string ExceptionClassName(const std::exception& e);
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -9,9 +12,13 @@
 #include <thread>
 #include <vector>
 
+#include "platform/Clock.h"
 #include "platform/OSError.h"
+#include "platform/SpecialFolders.h"
 #include "platform/posix/SysCalls.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
+#include "tools/PeWriter.h"
 
 using platform::posix::ScopedSysCall;
 using platform::posix::SysCalls;
@@ -421,4 +428,152 @@ TEST(Enum, NamesBothWays) {
   EXPECT_FALSE(TryGetEnumValue("lvNone", level));
   EXPECT_EQ(level, lvMiddle);
   static_assert(!HasEnumInfo<TNoInfo> && HasEnumInfo<TLevel>);
+}
+
+// --- special folders -----------------------------------------------------------------------------
+
+TEST(SpecialFolder, IsThePlatformFolderWithoutTrailingSeparator) {
+  TTempDir dir;
+  TScopedEnv data("XDG_DATA_HOME", dir.Path() + "/data/");
+  EXPECT_EQ(GetSpecialFolder(platform::CSIDL_APPDATA), dir.Path() + "/data");
+  TScopedEnv root("ORVEL_COMMON_APPDATA", "/");
+  EXPECT_EQ(GetSpecialFolder(platform::CSIDL_COMMON_APPDATA), "");  // joins as "" + "/" + name
+  EXPECT_THROW(GetSpecialFolder(12345), EOSError);
+}
+
+// --- file versions -------------------------------------------------------------------------------
+
+TEST(DigitalFileVersion, TextAndPackedForms) {
+  const TDigitalFileVersionInfo version{7, 2, 513, 99};
+  EXPECT_EQ(version.VerAsString(), "7.2.513.99");
+  EXPECT_EQ(version.ShortVerAsString(), "7.2.513");
+  EXPECT_EQ(version.AsCardinal(), 0x07020201u);  // Build dropped
+  EXPECT_EQ((TDigitalFileVersionInfo{0x1FF, 0x102, 70000, 1}).AsCardinal(), 0xFF021170u);  // cut to 8, 8, 16 bits
+  EXPECT_EQ(TDigitalFileVersionInfo{}.VerAsString(), "0.0.0.0");
+}
+
+TEST(DigitalFileVersion, CompareAndTheOperatorsAgree) {
+  using V = TDigitalFileVersionInfo;
+  struct Case {
+    V a, b;
+    int sign;
+  };
+  const Case cases[] = {
+      {{7, 0, 1, 5}, {7, 0, 2, 0}, -1},  // Release decides before Build
+      {{7, 2, 0, 15}, {7, 2, 0, 15}, 0},
+      {{7, 0, 0, 0}, {6, 9, 9, 9}, 1},
+      {{7, 1, 0, 0}, {7, 0, 5, 5}, 1},
+      {{7, 2, 0, 14}, {7, 2, 0, 15}, -1},
+      {{0x7FFFFFFF, 0, 0, 0}, {-1, 0, 0, 0}, 1},  // would wrap to negative as a 32-bit difference
+      {{-2, 0, 0, 0}, {0x7FFFFFFF, 0, 0, 0}, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.a.VerAsString() + " vs " + c.b.VerAsString());
+    const int compare = V::Compare(c.a, c.b);
+    EXPECT_EQ((compare > 0) - (compare < 0), c.sign);
+    EXPECT_EQ(c.a < c.b, c.sign < 0);
+    EXPECT_EQ(c.a <= c.b, c.sign <= 0);
+    EXPECT_EQ(c.a > c.b, c.sign > 0);
+    EXPECT_EQ(c.a >= c.b, c.sign >= 0);
+    EXPECT_EQ(c.a == c.b, c.sign == 0);
+  }
+  EXPECT_EQ(V::Compare({7, 0, 1, 5}, {7, 0, 4, 0}), -3);  // the difference of the first differing field
+}
+
+namespace {
+std::string WriteExe(const TTempDir& dir, const std::string& name, std::vector<TPeStringTable> tables,
+                     std::vector<std::string> translations = {}, bool withTranslation = true) {
+  TPeImageOptions options;
+  options.FileVersion = {7, 2, 0, 15};
+  options.ProductVersion = {7, 2, 0, 15};
+  options.StringTables = std::move(tables);
+  options.Translations = std::move(translations);
+  options.WithTranslation = withTranslation;
+  return dir.WriteFile(name, BuildPeImage(options).Bytes);
+}
+
+// Sets the file's last-write time (seconds since the Unix epoch).
+void SetModifiedTime(const std::string& file, std::int64_t seconds) {
+  const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+}
+}  // namespace
+
+TEST(FileVersionInfo, ReadsTheStringTableOfTheFirstTranslation) {
+  TTempDir dir;
+  const std::string exe = WriteExe(dir, "OKvelo.exe",
+                                   {{"041904E3",
+                                     {{"CompanyName", "Орвел"},
+                                      {"FileDescription", "Орвел Квело Клиент"},
+                                      {"LegalCopyright", "(c) Орвел"},
+                                      {"ProductVersion", "7.2"},
+                                      {"Comments", ""}}}});
+  SetModifiedTime(exe, 1700000001);  // an odd second: the packed date keeps pairs of seconds
+  TFileVersionInfo info;
+  info.CRC = 5;
+  ASSERT_TRUE(info.ReadFromFile(exe));
+  EXPECT_EQ(info.LanguageInfo, "041904E3");
+  EXPECT_EQ(info.CompanyName, "Орвел");
+  EXPECT_EQ(info.FileDescription, "Орвел Квело Клиент");
+  EXPECT_EQ(info.LegalCopyRight, "(c) Орвел");
+  EXPECT_EQ(info.ProductVersion, "7.2");
+  EXPECT_EQ(info.Comments, "");  // present, empty
+  for (const std::string* missing : {&info.InternalName, &info.LegalTradeMark, &info.OriginalFileName, &info.ProductName})
+    EXPECT_EQ(*missing, "n/a");
+  EXPECT_EQ(info.FileVersion, "7.2.0.15");
+  EXPECT_EQ(info.DigitalFileVersion, (TDigitalFileVersionInfo{7, 2, 0, 15}));
+  EXPECT_EQ(info.FileSize, static_cast<std::int32_t>(ReadWholeFile(exe).size()));
+  EXPECT_EQ(info.ModifiedDate, platform::UnixTimeToLocalDateTime(1700000000));
+  EXPECT_EQ(info.CRC, 0);
+
+  TDigitalFileVersionInfo digital{1, 1, 1, 1};
+  digital.ReadFromFile(exe);
+  EXPECT_EQ(digital, (TDigitalFileVersionInfo{7, 2, 0, 15}));
+}
+
+TEST(FileVersionInfo, FallsBackToTheNeutralTable) {
+  TTempDir dir;
+  struct Case {
+    const char* name;
+    std::string exe;
+    const char* languageInfo;
+  };
+  const Case cases[] = {
+      // The translation names a Russian table that is not there.
+      {"translation without its table",
+       WriteExe(dir, "a.exe", {{"040904E4", {{"ProductName", "Квело"}}}}, {"041904E3"}), "041904E3"},
+      {"no translation", WriteExe(dir, "b.exe", {{"040904E4", {{"ProductName", "Квело"}}}}, {}, false), ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TFileVersionInfo info;
+    ASSERT_TRUE(info.ReadFromFile(c.exe));
+    EXPECT_EQ(info.LanguageInfo, c.languageInfo);
+    EXPECT_EQ(info.ProductName, "Квело");
+    EXPECT_EQ(info.CompanyName, "n/a");
+  }
+}
+
+TEST(FileVersionInfo, FileWithoutVersionResourceLeavesEverythingEmpty) {
+  TTempDir dir;
+  TPeImageOptions options;
+  options.WithResources = false;
+  const std::string bare = dir.WriteFile("bare.exe", BuildPeImage(options).Bytes);
+  for (const std::string& file : {bare, dir.File("missing.exe"), dir.WriteFile("text.exe", "not an image")}) {
+    SCOPED_TRACE(file);
+    TFileVersionInfo info;
+    info.CompanyName = "stale";
+    info.FileSize = 7;
+    info.ModifiedDate = 1;
+    EXPECT_FALSE(info.ReadFromFile(file));
+    EXPECT_EQ(info.CompanyName, "");
+    EXPECT_EQ(info.FileVersion, "");
+    EXPECT_EQ(info.LanguageInfo, "");
+    EXPECT_EQ(info.FileSize, 0);
+    EXPECT_EQ(info.ModifiedDate, 0);
+    EXPECT_EQ(info.DigitalFileVersion, TDigitalFileVersionInfo{});
+    TDigitalFileVersionInfo digital{1, 2, 3, 4};
+    digital.ReadFromFile(file);
+    EXPECT_EQ(digital, TDigitalFileVersionInfo{});
+  }
 }
