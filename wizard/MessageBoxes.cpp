@@ -1,5 +1,6 @@
 #include "MessageBoxes.h"
 
+#include <QAbstractButton>
 #include <QMessageBox>
 
 #include <cstdio>
@@ -29,9 +30,14 @@ std::unique_ptr<QMessageBox> TQtMessageBoxes::Create(TMessageBoxKind Kind, QWidg
   auto box = std::make_unique<QMessageBox>(icon, QString::fromStdString(Caption), QString::fromStdString(Text),
                                            buttons, Owner);
   box->setTextFormat(Qt::PlainText);
+  // The user reads Russian only, on the buttons too.
   if (Kind == mbkQuestion) {
+    box->button(QMessageBox::Yes)->setText("&Да");
+    box->button(QMessageBox::No)->setText("&Нет");
     box->setDefaultButton(QMessageBox::No);
     box->setEscapeButton(QMessageBox::No);
+  } else {
+    box->button(QMessageBox::Ok)->setText("ОК");
   }
   return box;
 }

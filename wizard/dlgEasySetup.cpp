@@ -17,6 +17,7 @@
 #include "Ox.Types.h"
 #include "Runtime.Exceptions.h"
 #include "Runtime.Strings.h"
+#include "SysInfo.Core.Kvelo7.h"
 #include "platform/FileSystem.h"
 #include "platform/NamedMutex.h"
 #include "platform/PrivateProfile.h"
@@ -39,6 +40,9 @@ const char CopyFinishedText[] = "Копирование завершено. Дл
 const char ConnectionsCaption[] = "Выберите папки которые необходимо подключить к Орвел Квело:";
 const char DoneCaption[] = "Готово";
 const char PreparingText[] = "Подготовка к работе";
+const char NotInstalledText[] = "Не удалось обнаружить установленную версию ОРВЕЛ Квело версии 7.0";
+const char NotInstalledCaption[] = "Ошибка.";
+const char AbortedText[] = "Квента установка прервана из-за ошибки. Для завершения нажмите кнопку \"Готово\"";
 const char UnknownErrorText[] = "Неизвестная ошибка.";
 
 const char* const Introduction[] = {
@@ -57,10 +61,10 @@ const char* const Introduction[] = {
 };
 
 // The form was drawn with Tahoma and MS Sans Serif at 8 points on a 96 dpi screen, 11 pixels high.
-// Where they are not installed the fallbacks keep the metrics close.
+// Where they are not installed the fallbacks come close in width, so the texts fit their places.
 const char TahomaFamily[] = "Tahoma";
 const char MSSansSerifFamily[] = "MS Sans Serif";
-const QStringList FallbackFamilies{"DejaVu Sans", "Liberation Sans", "Sans Serif"};
+const QStringList FallbackFamilies{"DejaVu Sans Condensed", "DejaVu Sans", "Liberation Sans", "Sans Serif"};
 constexpr int EightPointPixels = 11;
 
 QFont FormFont(const char* family, bool bold = false) {
@@ -423,6 +427,15 @@ void TfrmEasySetup::CopyData() {
   lblStatus->SetCaption(PreparingText);
   BreakInstall = false;
   memInfo->hide();
+  if (!TKvelo7Information::IsApplicationInstalled()) {
+    FMessageBoxes.Message(this, NotInstalledText, NotInstalledCaption);
+    StartInstall = false;
+    memStatus->hide();
+    lblStatus->hide();
+    lblFinish->SetCaption(AbortedText);
+    SetPageState(psConnections);
+    return;
+  }
 }
 
 void TfrmEasySetup::Rollback() {}

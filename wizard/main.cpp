@@ -8,12 +8,14 @@
 #include "MessageBoxes.h"
 #include "Runtime.Exceptions.h"
 #include "Runtime.Strings.h"
+#include "SysInfo.Core.Kvelo7.h"
 #include "dlgEasySetup.h"
 #include "platform/CommandLine.h"
 #include "platform/Environment.h"
 
 int main(int argc, char** argv) {
   platform::SetCommandLine(argc, argv);
+  InitializeKveloFolderOverrides();
 
   QApplication app(argc, argv);
   std::unique_ptr<IMessageBoxes> boxes;
