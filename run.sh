@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Developer entry point: ./run.sh build | test | demo | bench | fuzz
+# Developer entry point: ./run.sh build | test | demo | screenshots | bench | fuzz
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$PWD
@@ -114,9 +114,39 @@ cmd_fuzz() { # [seconds] [names...]
   fi
 }
 
+DEMO_SANDBOX=$ROOT/build/demo
+
+# A fresh demo sandbox (an installed client and an update package, tools/make-demo-sandbox.sh)
+# from the release build.
+prepare_demo() {
+  cmd_build
+  "$ROOT/tools/make-demo-sandbox.sh" "$DEMO_SANDBOX" "$ROOT/build/bin"
+}
+
 cmd_demo() {
-  echo "The wizard is not built yet: there is nothing to demonstrate so far." >&2
-  exit 1
+  prepare_demo
+  if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    cat >&2 <<EOF
+There is no display here (neither DISPLAY nor WAYLAND_DISPLAY is set), so the wizard cannot open.
+The sandbox is ready in build/demo/. Either run the wizard under a virtual X server:
+  apt-get install -y xvfb && xvfb-run -a ./run.sh demo
+or take pictures of every page instead (build/screenshots/):
+  ./run.sh screenshots
+EOF
+    exit 1
+  fi
+  echo "Opening the wizard on the demo package (build/demo/package/)"
+  # shellcheck disable=SC1091
+  (. "$DEMO_SANDBOX/sandbox.env" && exec "$DEMO_SANDBOX/package/quenta-setup")
+}
+
+# Walks the wizard through the demo under the offscreen platform and writes a PNG of every page.
+cmd_screenshots() {
+  prepare_demo
+  # shellcheck disable=SC1091
+  (. "$DEMO_SANDBOX/sandbox.env" && QT_QPA_PLATFORM=offscreen \
+    "$ROOT/build/bin/wizard-screenshots" "$DEMO_SANDBOX/package" "$ROOT/build/screenshots")
+  echo "Pictures of the wizard's pages are in build/screenshots/"
 }
 
 case "${1:-}" in
@@ -124,8 +154,9 @@ case "${1:-}" in
   test) shift; cmd_test "$@" ;;
   bench) shift; cmd_bench "$@" ;;
   demo) shift; cmd_demo "$@" ;;
+  screenshots) shift; cmd_screenshots "$@" ;;
   fuzz) shift; cmd_fuzz "$@" ;;
   *)
-    echo "usage: ./run.sh build | test [ctest args] | bench [benchmark args] | demo | fuzz [seconds] [names]" >&2
+    echo "usage: ./run.sh build | test [ctest args] | bench [benchmark args] | demo | screenshots | fuzz [seconds] [names]" >&2
     exit 2 ;;
 esac

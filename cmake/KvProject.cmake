@@ -51,11 +51,12 @@ function(kv_folder_library target)
   endif()
 endfunction()
 
-# kv_folder_tests(<target> [GUI] DEPS <targets...>)
+# kv_folder_tests(<target> [GUI] [RESOURCE_LOCK <name>] DEPS <targets...>)
 # One GoogleTest program from the *.test.cpp files of the current test folder. GUI programs get an
 # entry that creates the QApplication first (tests/support/qt/QtTestMain.cpp) instead of gtest_main.
+# CTest never runs two tests holding the same RESOURCE_LOCK at once, in any program.
 function(kv_folder_tests target)
-  cmake_parse_arguments(ARG "GUI" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "GUI" "RESOURCE_LOCK" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.test.cpp)
   if(NOT sources)
     return()
@@ -68,6 +69,12 @@ function(kv_folder_tests target)
   add_executable(${target} ${sources})
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_link_libraries(${target} PRIVATE kv_testsupport ${ARG_DEPS} GTest::gtest GTest::gmock ${test_main})
+  set(lock)
+  if(ARG_RESOURCE_LOCK)
+    set(lock RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
+  endif()
+  # One value per property: the discovered tests' script splits list values apart.
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "KV_TEST_SOURCE_DIR=${PROJECT_SOURCE_DIR};QT_QPA_PLATFORM=offscreen")
+    PROPERTIES ENVIRONMENT "KV_TEST_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+               ENVIRONMENT_MODIFICATION "QT_QPA_PLATFORM=set:offscreen" ${lock})
 endfunction()

@@ -1,0 +1,121 @@
+#pragma once
+// The plain controls the wizard form is built from: a picture and a label that report presses,
+// releases, clicks and double clicks to their owner's handlers, a rich-text log, and the list of
+// small icons that the tree's nodes draw from.
+//
+// Mouse events reach the handlers as the form's design expects them: a press, then on the release
+// of a press that began here the click (when the release is still over the control) and after it
+// the release. The second press of a double click is a double click followed by a press, and its
+// release is no click, so a double click gives exactly one click and one double click.
+
+#include <QIcon>
+#include <QImage>
+#include <QLabel>
+#include <QTextEdit>
+#include <QWidget>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class QMouseEvent;
+
+using TNotifyEvent = std::function<void(QObject* Sender)>;
+using TMouseButtonEvent = std::function<void(QObject* Sender, Qt::MouseButton Button)>;
+
+namespace kv::detail {
+
+// The mouse events of a control and their dispatch, shared by the picture and the label.
+class TMouseDispatch {
+ public:
+  TNotifyEvent OnClick;
+  TNotifyEvent OnDblClick;
+  TMouseButtonEvent OnMouseDown;
+  TMouseButtonEvent OnMouseUp;
+
+ protected:
+  void Press(QObject* sender, QMouseEvent* event);
+  void DoubleClick(QObject* sender, QMouseEvent* event);
+  void Release(QObject* sender, QMouseEvent* event, const QRect& bounds);
+
+ private:
+  bool FClicked = false;  // a left press began here and has not been released yet
+};
+
+}  // namespace kv::detail
+
+// A picture drawn at the control's top left corner, unscaled.
+class TImage : public QWidget, public kv::detail::TMouseDispatch {
+ public:
+  explicit TImage(QWidget* parent = nullptr);
+
+  const QImage& Picture() const { return FPicture; }
+  void SetPicture(const QImage& picture);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  QImage FPicture;
+};
+
+// A transparent single-line text label. With AutoSize it is exactly as wide as its text; without
+// it keeps its size, and with PathEllipsis a text too long for it is shown with an ellipsis in the
+// middle, so that the start and the file name of a long path stay visible. Caption is always the
+// whole text.
+class TLabel : public QLabel, public kv::detail::TMouseDispatch {
+ public:
+  explicit TLabel(QWidget* parent = nullptr);
+
+  const QString& Caption() const { return FCaption; }
+  void SetCaption(const QString& caption);
+  bool AutoSize() const { return FAutoSize; }
+  void SetAutoSize(bool value);
+  void SetPathEllipsis(bool value);
+  QColor FontColor() const;
+  void SetFontColor(const QColor& colour);
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  void ShowCaption();
+
+  QString FCaption;
+  bool FAutoSize = true;
+  bool FPathEllipsis = false;
+};
+
+// A rich-text box used as a log: lines are added as plain text. The Return key is not taken, so
+// it never breaks a line of the log.
+class TRichEdit : public QTextEdit {
+ public:
+  explicit TRichEdit(QWidget* parent = nullptr);
+
+  // Adds the text as a new last line.
+  void AddLine(const QString& line);
+  int LineCount() const;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  bool FHasLines = false;  // an empty first line looks like no line at all to the document
+};
+
+// Small icons addressed by index. Indexes stay valid: icons are only ever appended.
+class TImageList {
+ public:
+  int Add(const QIcon& icon);  // the new icon's index
+  int Count() const { return static_cast<int>(FIcons.size()); }
+  const QIcon& Icon(int index) const;
+
+ private:
+  std::vector<QIcon> FIcons;
+};

@@ -1,0 +1,525 @@
+#include "dlgEasySetup.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileIconProvider>
+#include <QFont>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QScreen>
+#include <QStringList>
+
+#include <cstdlib>
+
+#include "Artwork.h"
+#include "MessageBoxes.h"
+#include "OXCheckedTreeView.h"
+#include "Ox.Types.h"
+#include "Runtime.Exceptions.h"
+#include "Runtime.Strings.h"
+#include "SysInfo.Core.Kvelo7.h"
+#include "platform/FileSystem.h"
+#include "platform/NamedMutex.h"
+#include "platform/PrivateProfile.h"
+
+namespace {
+
+const char ApplicationTitle[] = "Quenta Setup";
+const char ClientMutexName[] = "OrvelKvelo_client";
+const char SettingsFileName[] = "settings.ini";
+const char DocumentPackageFolder[] = "QuentaSetupData/Орвел-Квело/";
+
+const char ClientRunningText[] = "Для установки обновления , необходимо завершить работу клиента Орвел Квело.";
+const char ClientRunningCaption[] = "Внимание !!!";
+const char ExitCaption[] = "Завершение программы";
+const char CloseQuestion[] = "Закрыть утилиту квента обновления?";
+const char CancelQuestion[] = "Отменить процесс квента обновления?";
+const char CancelledText[] = "Квента установка отменена пользователем. Для завершения нажмите кнопку \"Готово\"";
+const char RestoreLine[] = "Произвожу процесс восстановления данных.";
+const char CopyFinishedText[] = "Копирование завершено. Для продолжения нажмите \"Далее>\"";
+const char ConnectionsCaption[] = "Выберите папки которые необходимо подключить к Орвел Квело:";
+const char DoneCaption[] = "Готово";
+const char PreparingText[] = "Подготовка к работе";
+const char NotInstalledText[] = "Не удалось обнаружить установленную версию ОРВЕЛ Квело версии 7.0";
+const char NotInstalledCaption[] = "Ошибка.";
+const char AbortedText[] = "Квента установка прервана из-за ошибки. Для завершения нажмите кнопку \"Готово\"";
+const char UnknownErrorText[] = "Неизвестная ошибка.";
+
+const char* const Introduction[] = {
+    "",
+    "Данное приложение выполнит обновление файлов программного комплекса ОРВЕЛ ",
+    "Квело.",
+    "",
+    "Все измененные файлы будут сохранены в резервных копиях во избежании потери ",
+    "информации.",
+    "", "", "", "", "",
+    "====================================================",
+    "", "", "", "", "",
+    "Для начала установки нажмите кнопку \"Далее >\"",
+    "",
+    "Для отмены установки нажмите кнопку \"Отмена\"",
+};
+
+// The form was drawn with Tahoma and MS Sans Serif at 8 points on a 96 dpi screen, 11 pixels high.
+// Where they are not installed the fallbacks come close in width, so the texts fit their places.
+const char TahomaFamily[] = "Tahoma";
+const char MSSansSerifFamily[] = "MS Sans Serif";
+const QStringList FallbackFamilies{"DejaVu Sans Condensed", "DejaVu Sans", "Liberation Sans", "Sans Serif"};
+constexpr int EightPointPixels = 11;
+
+QFont FormFont(const char* family, bool bold = false) {
+  QFont font;
+  font.setFamilies(QStringList{family} + FallbackFamilies);
+  font.setPixelSize(EightPointPixels);
+  font.setBold(bold);
+  return font;
+}
+
+QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+// A package path from "settings.ini". The files are written on Windows, so "\" separates folders
+// there as "/" does.
+std::string SettingsPath(std::string value) {
+  for (char& c : value)
+    if (c == '\\') c = '/';
+  return value;
+}
+
+// Runs the callable when the scope ends, also when an exception leaves it.
+template <class F>
+class TFinally {
+ public:
+  explicit TFinally(F f) : FAction(std::move(f)) {}
+  ~TFinally() { FAction(); }
+  TFinally(const TFinally&) = delete;
+  TFinally& operator=(const TFinally&) = delete;
+
+ private:
+  F FAction;
+};
+
+}  // namespace
+
+const QColor TfrmEasySetup::DisabledLabelColor(96, 104, 112);
+
+template <class F>
+void TfrmEasySetup::Guarded(F&& body) {
+  try {
+    body();
+  } catch (const Exception& e) {
+    ShowException(e.Message());
+  } catch (const std::exception& e) {
+    ShowException(e.what());
+  } catch (...) {
+    ShowException(UnknownErrorText);
+  }
+}
+
+TfrmEasySetup::TfrmEasySetup(const std::string& BaseFolder, IMessageBoxes& MessageBoxes, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      FBaseFolder(BaseFolder.empty() ? std::string() : IncludeTrailingPathDelimiter(BaseFolder)),
+      FMessageBoxes(MessageBoxes) {
+  CreateControls();
+  FormCreate();
+}
+
+TfrmEasySetup::~TfrmEasySetup() { FormDestroy(); }
+
+// --- the form's description ----------------------------------------------------------------------
+
+void TfrmEasySetup::CreateControls() {
+  setWindowTitle(ApplicationTitle);
+  // Geometry is in device-independent pixels and fonts in pixels: the form looks as designed at
+  // 96 dpi whatever the screen's font size.
+  setFixedSize(WizardBackgroundSize);
+  QPalette windowPalette = palette();
+  windowPalette.setColor(QPalette::Window, windowPalette.color(QPalette::Button));
+  setPalette(windowPalette);
+  setAutoFillBackground(true);
+  setFont(FormFont(TahomaFamily));
+  const QColor windowText = palette().color(QPalette::WindowText);
+
+  auto label = [this](int left, int top, const char* caption, const QFont& font, const QColor& colour) {
+    auto* l = new TLabel(this);
+    l->setFont(font);
+    l->SetFontColor(colour);
+    l->move(left, top);
+    l->SetCaption(caption);
+    return l;
+  };
+  auto picture = [this](const QRect& bounds, const QImage& image) {
+    auto* p = new TImage(this);
+    p->setGeometry(bounds);
+    p->SetPicture(image);
+    return p;
+  };
+
+  Image1 = picture({0, 0, 694, 497}, WizardBackground());
+  Label1 = label(200, 72, "Центр ОРВЕЛ", FormFont(MSSansSerifFamily, true), Qt::white);
+  Label2 = label(200, 91, "Квента обновление программного комплекса ОРВЕЛ - Квело 7",
+                 FormFont(MSSansSerifFamily, true), Qt::white);
+  Image4 = picture({296, 424, 77, 25}, ButtonFaceNormal());
+  Image4->hide();
+  Image5 = picture({376, 424, 77, 25}, ButtonFacePressed());
+  Image5->hide();
+  Image2 = picture({602, 462, 77, 25}, Image4->Picture());
+  lblCancel = label(621, 468, "Отмена", FormFont(MSSansSerifFamily), windowText);
+  Image3 = picture({377, 462, 77, 25}, Image4->Picture());
+  lblNext = label(394, 468, "Далее >", FormFont(MSSansSerifFamily), windowText);
+
+  lblStatus = new TLabel(this);
+  lblStatus->setFont(FormFont(TahomaFamily));
+  lblStatus->SetFontColor(Qt::white);
+  lblStatus->SetAutoSize(false);
+  lblStatus->SetPathEllipsis(true);
+  lblStatus->setGeometry(200, 382, 468, 13);
+  lblStatus->SetCaption("lblStatus");
+  lblStatus->hide();
+  lblShortCuts = label(200, 128, "Выберите файл или папку на которые вы хотели бы создать ярлык:",
+                       FormFont(TahomaFamily), Qt::white);
+  lblShortCuts->hide();
+  lblFinish = label(200, 152, "Квента установка завершена. Для завершения нажмите кнопку \"Готово\"",
+                    FormFont(TahomaFamily), Qt::white);
+  lblFinish->hide();
+
+  memInfo = new QPlainTextEdit(this);
+  memInfo->setGeometry(200, 122, 468, 290);
+  memInfo->setReadOnly(true);
+  memInfo->setFocusPolicy(Qt::ClickFocus);
+  memInfo->setFont(FormFont(TahomaFamily));
+  QPalette infoPalette = memInfo->palette();
+  infoPalette.setColor(QPalette::Base, Qt::white);
+  infoPalette.setColor(QPalette::Text, Qt::black);
+  memInfo->setPalette(infoPalette);
+  memInfo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  memInfo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  QStringList introduction;
+  for (const char* line : Introduction) introduction << line;
+  memInfo->setPlainText(introduction.join('\n'));
+
+  pbStatus = new QProgressBar(this);
+  pbStatus->setGeometry(200, 401, 468, 17);
+  pbStatus->setTextVisible(false);
+  pbStatus->hide();
+
+  memStatus = new TRichEdit(this);
+  memStatus->setGeometry(200, 122, 468, 254);
+  memStatus->setFont(FormFont(TahomaFamily));
+  memStatus->setLineWrapMode(QTextEdit::NoWrap);
+  memStatus->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  memStatus->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  memStatus->hide();
+
+  tvShortCuts = new TOXCheckedTreeView(this);
+  tvShortCuts->setGeometry(200, 147, 468, 292);
+  tvShortCuts->SetControlCheckState(false);
+  tvShortCuts->setIndentation(19);
+  tvShortCuts->SetOnCheck([this](TOXCheckedTreeView* sender, QTreeWidgetItem* node, bool& newState, bool& apply) {
+    Guarded([&] { tvShortCutsCheck(sender, node, newState, apply); });
+  });
+  tvShortCuts->hide();
+
+  pbCurrentProgress = new QProgressBar(this);
+  pbCurrentProgress->setGeometry(200, 424, 468, 17);
+  pbCurrentProgress->setRange(0, 100);
+  pbCurrentProgress->setTextVisible(false);
+  pbCurrentProgress->hide();
+
+  setTabOrder(memInfo, pbStatus);
+  setTabOrder(pbStatus, memStatus);
+  setTabOrder(memStatus, tvShortCuts);
+  setTabOrder(tvShortCuts, pbCurrentProgress);
+
+  // Each button is a face with a label on it; the label's mouse events act on the face below.
+  auto next = [this](QObject* sender) { Guarded([&] { Image3Click(sender); }); };
+  auto cancel = [this](QObject* sender) { Guarded([&] { Image2Click(sender); }); };
+  auto faceDown = [this](QObject* sender, Qt::MouseButton button) { Guarded([&] { Image3MouseDown(sender, button); }); };
+  auto faceUp = [this](QObject* sender, Qt::MouseButton button) { Guarded([&] { Image3MouseUp(sender, button); }); };
+  Image3->OnClick = next;
+  Image3->OnDblClick = next;
+  lblNext->OnClick = next;
+  lblNext->OnDblClick = next;
+  Image2->OnClick = cancel;
+  lblCancel->OnClick = cancel;
+  for (TImage* face : {Image2, Image3}) {
+    face->OnMouseDown = faceDown;
+    face->OnMouseUp = faceUp;
+  }
+  lblNext->OnMouseDown = [this](QObject* sender, Qt::MouseButton button) {
+    Guarded([&] { lblNextMouseDown(sender, button); });
+  };
+  lblNext->OnMouseUp = [this](QObject* sender, Qt::MouseButton button) {
+    Guarded([&] { lblNextMouseUp(sender, button); });
+  };
+  lblCancel->OnMouseDown = [this](QObject* sender, Qt::MouseButton button) {
+    Guarded([&] { lblCancelMouseDown(sender, button); });
+  };
+  lblCancel->OnMouseUp = [this](QObject* sender, Qt::MouseButton button) {
+    Guarded([&] { lblCancelMouseUp(sender, button); });
+  };
+
+  if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+}
+
+// --- start and end -------------------------------------------------------------------------------
+
+void TfrmEasySetup::FormCreate() {
+  // The running client holds the mutex; updating its files under it would break them.
+  if (platform::NamedMutexExists(ClientMutexName)) {
+    FMessageBoxes.Warning(this, ClientRunningText, ClientRunningCaption);
+    std::_Exit(0);
+  }
+  // Qt paints every widget through a back buffer already.
+  FPageState = psHello;
+  CloseStatus = false;
+  DataList = std::make_unique<TStringList>();
+  ImageListHandle = std::make_unique<TImageList>();
+  QFileIconProvider icons;
+  for (auto type : {QFileIconProvider::Computer, QFileIconProvider::Desktop, QFileIconProvider::Trashcan,
+                    QFileIconProvider::Network, QFileIconProvider::Drive, QFileIconProvider::Folder,
+                    QFileIconProvider::File})
+    ImageListHandle->Add(icons.icon(type));
+  ImageListCount = ImageListHandle->Count();
+  tvShortCuts->setIconSize(QSize(16, 16));
+  tvShortCuts->SetCheckBox(true);
+  AutoLinks = std::make_unique<TStringList>();
+  ShortCutList = std::make_unique<TStringList>();
+  AutoConnections = std::make_unique<TStringList>();
+  LoadSettings();
+}
+
+void TfrmEasySetup::FormDestroy() {
+  AutoConnections.reset();
+  ShortCutList.reset();
+  AutoLinks.reset();
+  DataList.reset();
+}
+
+// "settings.ini" entries are package-relative paths with "/" between folders; folder entries end
+// with "/", as the scan of the package names them.
+void TfrmEasySetup::LoadSettings() {
+  ShowLinksDialog = true;
+  ShowConnectionsDialog = true;
+  const std::string settingsFile = FBaseFolder + SettingsFileName;
+  const std::string package = FBaseFolder + DocumentPackageFolder;
+  if (!platform::FileExists(settingsFile)) return;
+  const platform::TIniFileReader ini(settingsFile);
+  ShowLinksDialog = ini.ReadBool("links", "showdialog", true);
+  ShowConnectionsDialog = ini.ReadBool("connections", "showdialog", true);
+
+  for (const std::string& key : ini.ReadSection("links")) AutoLinks->Add(key);
+  for (std::size_t i = AutoLinks->Count(); i-- > 0;) {
+    const std::string value = SettingsPath(ini.ReadString("links", (*AutoLinks)[i], ""));
+    if (platform::FileExists(package + value))
+      AutoLinks->SetString(i, value);
+    else if (platform::DirectoryExists(package + IncludeTrailingPathDelimiter(value)))
+      AutoLinks->SetString(i, IncludeTrailingPathDelimiter(value));
+    else
+      AutoLinks->Delete(i);
+  }
+
+  for (const std::string& key : ini.ReadSection("connections")) AutoConnections->Add(key);
+  for (std::size_t i = AutoConnections->Count(); i-- > 0;) {
+    const std::string written = ini.ReadString("connections", (*AutoConnections)[i], "");
+    if (SameText(written, WebServiceHost)) {
+      AutoConnections->SetString(i, written);
+      continue;
+    }
+    std::string value = SettingsPath(written);
+    if (!value.empty()) value = IncludeTrailingPathDelimiter(value);
+    // An empty value stays an empty entry while the package exists; it matches nothing.
+    if (platform::DirectoryExists(package + IncludeTrailingPathDelimiter(value)))
+      AutoConnections->SetString(i, value);
+    else
+      AutoConnections->Delete(i);
+  }
+
+  ExternalFileExts = ini.ReadString("CommonSettings.XML", "ExternalFileExts", "");
+}
+
+bool TfrmEasySetup::IsAutoLink(const std::string& Path) const {
+  for (const std::string& entry : *AutoLinks)
+    if (entry == Path) return true;
+  return false;
+}
+
+bool TfrmEasySetup::IsAutoConnection(const std::string& Path) const {
+  for (const std::string& entry : *AutoConnections)
+    if (entry == Path) return true;
+  return false;
+}
+
+// --- pages ---------------------------------------------------------------------------------------
+
+void TfrmEasySetup::SetPageState(TPageState Page) {
+  if (StartInstall) return;  // no page change while the copy runs
+  FPageState = Page;
+  switch (Page) {
+    case psHello:
+      StartInstall = false;
+      break;
+    case psCopyData:
+      StartInstall = true;
+      try {
+        CopyData();
+      } catch (...) {
+        FinishCopyPage();
+        throw;
+      }
+      FinishCopyPage();
+      break;
+    case psShortCuts:
+      lblShortCuts->show();
+      memStatus->hide();
+      lblStatus->hide();
+      if (ShowLinksDialog)
+        tvShortCuts->show();
+      else
+        SetPageState(psConnections);
+      break;
+    case psConnections: {
+      lblShortCuts->SetCaption(ConnectionsCaption);
+      CreateShortCuts();
+      QTreeWidgetItem* service = tvShortCuts->AddChild(nullptr, Q(WebServiceHost));
+      if (IsAutoConnection(std::string(WebServiceHost))) tvShortCuts->SetChecked(service, true, true);
+      if (ShowConnectionsDialog)
+        tvShortCuts->show();
+      else
+        SetPageState(psDone);
+      break;
+    }
+    case psDone:
+      tvShortCuts->hide();
+      lblShortCuts->hide();
+      RegisterConnections();
+      lblCancel->SetFontColor(DisabledLabelColor);
+      lblNext->SetCaption(DoneCaption);
+      lblFinish->show();
+      break;
+    case psClose:
+      CloseStatus = true;
+      close();
+      break;
+  }
+}
+
+void TfrmEasySetup::FinishCopyPage() {
+  TFinally finish([this] {
+    lblNext->SetFontColor(palette().color(QPalette::WindowText));
+    pbStatus->hide();
+    pbCurrentProgress->hide();
+    lblStatus->SetCaption(CopyFinishedText);
+    StartInstall = false;
+  });
+  if (BreakInstall) {
+    // A cancel during the copy rolled back at once; this second pass moves back what the
+    // interrupted step left in the backup.
+    Log(RestoreLine);
+    ProcessMessages();
+    Rollback();
+    CloseStatus = true;
+    close();
+  }
+}
+
+void TfrmEasySetup::CopyData() {
+  lblStatus->SetCaption(PreparingText);
+  BreakInstall = false;
+  memInfo->hide();
+  if (!TKvelo7Information::IsApplicationInstalled()) {
+    FMessageBoxes.Message(this, NotInstalledText, NotInstalledCaption);
+    StartInstall = false;
+    memStatus->hide();
+    lblStatus->hide();
+    lblFinish->SetCaption(AbortedText);
+    SetPageState(psConnections);
+    return;
+  }
+}
+
+void TfrmEasySetup::Rollback() {}
+
+void TfrmEasySetup::CreateShortCuts() {}
+
+void TfrmEasySetup::RegisterConnections() {}
+
+void TfrmEasySetup::MergeExternalFileExts() {}
+
+// --- buttons -------------------------------------------------------------------------------------
+
+void TfrmEasySetup::Image3Click(QObject*) {
+  Image3MouseUp(Image3, Qt::LeftButton);
+  if (FPageState == psClose) return;  // the window is closing: there is no page after it
+  SetPageState(static_cast<TPageState>(static_cast<int>(FPageState) + 1));
+}
+
+void TfrmEasySetup::Image2Click(QObject*) {
+  if (HasDisabledColor(lblCancel)) return;
+  if (!StartInstall && FPageState != psCopyData && FPageState != psShortCuts) {
+    if (FMessageBoxes.Question(this, CloseQuestion, ExitCaption)) {
+      CloseStatus = true;
+      close();
+    }
+    return;
+  }
+  if (!FMessageBoxes.Question(this, CancelQuestion, ExitCaption)) return;
+  BreakInstall = true;
+  if (FPageState == psCopyData || FPageState == psShortCuts) {
+    Rollback();
+    memStatus->hide();
+    lblStatus->hide();
+    lblFinish->SetCaption(CancelledText);
+    SetPageState(psConnections);  // does nothing while the copy still runs
+  }
+}
+
+void TfrmEasySetup::Image3MouseDown(QObject* Sender, Qt::MouseButton Button) {
+  if (Button != Qt::LeftButton || StartInstall) return;
+  if (Sender == Image2 && HasDisabledColor(lblCancel)) return;
+  auto* face = dynamic_cast<TImage*>(Sender);
+  ASSERT(face);
+  face->SetPicture(Image5->Picture());
+  ProcessMessages();
+}
+
+void TfrmEasySetup::Image3MouseUp(QObject* Sender, Qt::MouseButton Button) {
+  if (Button != Qt::LeftButton) return;
+  auto* face = dynamic_cast<TImage*>(Sender);
+  ASSERT(face);
+  face->SetPicture(Image4->Picture());
+  ProcessMessages();
+}
+
+void TfrmEasySetup::lblNextMouseDown(QObject*, Qt::MouseButton Button) { Image3MouseDown(Image3, Button); }
+void TfrmEasySetup::lblNextMouseUp(QObject*, Qt::MouseButton Button) { Image3MouseUp(Image3, Button); }
+void TfrmEasySetup::lblCancelMouseDown(QObject*, Qt::MouseButton Button) { Image3MouseDown(Image2, Button); }
+void TfrmEasySetup::lblCancelMouseUp(QObject*, Qt::MouseButton Button) { Image3MouseUp(Image2, Button); }
+
+// Ticking a node never changes its subnodes.
+void TfrmEasySetup::tvShortCutsCheck(TOXCheckedTreeView*, QTreeWidgetItem*, bool&, bool& ApplyForSubNodes) {
+  ApplyForSubNodes = false;
+}
+
+bool TfrmEasySetup::HasDisabledColor(const TLabel* Label) { return Label->FontColor() == DisabledLabelColor; }
+
+// --- closing -------------------------------------------------------------------------------------
+
+void TfrmEasySetup::FormCloseQuery(bool& CanClose) {
+  if (!CloseStatus) Image2Click(nullptr);
+  CanClose = CloseStatus;
+}
+
+void TfrmEasySetup::closeEvent(QCloseEvent* event) {
+  bool canClose = false;
+  Guarded([&] { FormCloseQuery(canClose); });
+  event->setAccepted(canClose);
+}
+
+// --- support -------------------------------------------------------------------------------------
+
+void TfrmEasySetup::ShowException(const std::string& Text) { FMessageBoxes.Error(this, Text, ApplicationTitle); }
+
+void TfrmEasySetup::ProcessMessages() { QCoreApplication::processEvents(); }
+
+void TfrmEasySetup::Log(const std::string& Line) { memStatus->AddLine(Q(Line)); }
