@@ -49,9 +49,9 @@ std::string FormatFloat(const FormatArg& arg, char type, int precision, std::str
   } else {
     BadFormat(format);
   }
-  char spec[8] = {'%', '.', '*', type, 0};
+  char pattern[8] = {'%', '.', '*', type, 0};
   char buf[512];
-  std::snprintf(buf, sizeof buf, spec, precision < 0 ? 6 : precision, v);
+  std::snprintf(buf, sizeof buf, pattern, precision < 0 ? 6 : precision, v);
   return buf;
 }
 
