@@ -40,38 +40,38 @@ EOXSimpleDBase64 InitializationError(const std::string& path, const std::excepti
                           e.what());
 }
 
-[[noreturn]] void RaiseReadError() { throw EReadError("Stream read error"); }
-
-// Exactly Count bytes; the call is the buffered stream's inline one, as index entries are small.
-void ReadExact(TBufferedStream& stream, void* buffer, std::int64_t count) {
-  auto* p = static_cast<std::uint8_t*>(buffer);
-  while (count > 0) {
-    const auto n = static_cast<std::int32_t>(std::min<std::int64_t>(count, std::numeric_limits<std::int32_t>::max()));
-    if (stream.Read(p, n) != n) RaiseReadError();
-    p += n;
-    count -= n;
-  }
+[[noreturn, gnu::noinline]] void RaiseReadError() { throw EReadError("Stream read error"); }
+[[noreturn, gnu::noinline]] void RaiseCorrupt(const std::string& path) {
+  throw EOXSimpleDBase64(Format(SDBaseFileCorrupt, path));
 }
 
-template <class T>
-T ReadValue(TBufferedStream& stream) {
+// Adds without overflow: far positions wrap instead, and a read there finds nothing.
+std::int64_t WrappingAdd(std::int64_t a, std::int64_t b) {
+  return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) + static_cast<std::uint64_t>(b));
+}
+
+// Exactly Count bytes. Index entries are a few bytes each: the streams' inline reads.
+template <class Stream>
+void ReadExact(Stream& stream, void* buffer, std::int32_t count) {
+  if (stream.Read(buffer, count) != count) RaiseReadError();
+}
+
+template <class T, class Stream>
+T ReadValue(Stream& stream) {
   T value;
   ReadExact(stream, &value, sizeof value);
   return value;
 }
 
 // The length L of an index string (its width byte, then the width's bytes).
-std::uint32_t ReadIndexLength(TBufferedStream& stream, const std::string& path) {
+template <class Stream>
+std::uint32_t ReadIndexLength(Stream& stream, const std::string& path) {
   const auto width = ReadValue<std::uint8_t>(stream);
   if (width == 0) return 0;
-  if (width > 4) throw EOXSimpleDBase64(Format(SDBaseFileCorrupt, path));
+  if (width > 4) RaiseCorrupt(path);
   std::uint32_t length = 0;
   ReadExact(stream, &length, width);
   return length;
-}
-
-void SkipIndexString(TBufferedStream& stream, const std::string& path) {
-  stream.Seek(ReadIndexLength(stream, path), soCurrent);
 }
 
 // The ANSI code page maps every byte to one UTF-16 code unit (a byte it lacks to "?"), so the
@@ -96,54 +96,167 @@ std::u16string AnsiToUtf16(std::string_view ansi) {
   return text;
 }
 
-// Reads an index string and tells whether it is Name, reading its text only when its length fits.
-bool ReadIndexStringEquals(TBufferedStream& stream, const std::string& path, const std::u16string& name,
-                           std::string& scratch) {
-  const std::uint32_t length = ReadIndexLength(stream, path);
-  if (length != name.size()) {
+// FastGetItemData's view of the file: the index is read front to back through a buffer of
+// kFastBufferSize bytes, a few bytes at a time, so reads, skips and name comparisons inside the
+// buffer are a few inline instructions, and a refill that follows on from the last one reads the
+// file without positioning it first. Positions before the start read nothing.
+class TIndexScanner {
+ public:
+  explicit TIndexScanner(const std::string& path)
+      : FFile(path, kOpenMode), FBuffer(std::make_unique_for_overwrite<std::uint8_t[]>(kFastBufferSize)) {}
+
+  TFileStream& File() { return FFile; }
+  std::int64_t Position() const { return FBufferStart + FNext; }
+
+  std::int32_t Read(void* buffer, std::int32_t count) {
+    if (count > 0 && count <= FLength - FNext) {
+      kv::detail::CopySmall(static_cast<std::uint8_t*>(buffer), FBuffer.get() + FNext, count);
+      FNext += count;
+      return count;
+    }
+    return ReadAcrossBuffers(static_cast<std::uint8_t*>(buffer), count);
+  }
+
+  // From the current position or the start; the buffer stays when the position lies in it.
+  void Seek(std::int64_t offset, TSeekOrigin origin) {
+    const std::int64_t target = origin == soCurrent ? WrappingAdd(Position(), offset) : offset;
+    if (target >= FBufferStart && target <= FBufferStart + FLength) {
+      FNext = static_cast<std::int32_t>(target - FBufferStart);
+    } else {
+      FBufferStart = target;
+      FLength = FNext = 0;
+    }
+  }
+
+  // The length of an index string, read from the buffer itself where its five bytes lie there.
+  std::uint32_t ReadIndexLength(const std::string& path) {
+    if (FLength - FNext < 5) return ::ReadIndexLength(*this, path);
+    const std::uint8_t* p = FBuffer.get() + FNext;
+    const unsigned width = p[0];
+    if (width > 4) RaiseCorrupt(path);
+    std::uint32_t length;
+    std::memcpy(&length, p + 1, sizeof length);
+    FNext += 1 + static_cast<std::int32_t>(width);
+    return width == 0 ? 0 : length & (0xFFFFFFFFu >> (32 - 8 * width));
+  }
+
+  void SkipIndexString(const std::string& path) { Seek(ReadIndexLength(path), soCurrent); }
+
+  // Reads Count bytes and tells whether Equal holds for them; in the buffer itself where they lie
+  // there, else through Scratch.
+  template <class Equal>
+  bool ReadAndCompare(std::int32_t count, std::string& scratch, const Equal& equal) {
+    if (count <= FLength - FNext) {
+      const auto* p = reinterpret_cast<const char*>(FBuffer.get() + FNext);
+      FNext += count;
+      return equal(p);
+    }
+    scratch.resize(static_cast<std::size_t>(count));
+    if (ReadAcrossBuffers(reinterpret_cast<std::uint8_t*>(scratch.data()), count) != count) RaiseReadError();
+    return equal(scratch.data());
+  }
+
+ private:
+  std::int32_t ReadAcrossBuffers(std::uint8_t* dest, std::int32_t count) {
+    std::int32_t done = 0;
+    while (done < count) {
+      if (FNext == FLength && !Fill()) break;
+      const std::int32_t n = std::min(count - done, FLength - FNext);
+      std::memcpy(dest + done, FBuffer.get() + FNext, static_cast<std::size_t>(n));
+      FNext += n;
+      done += n;
+    }
+    return done;
+  }
+
+  bool Fill() {
+    const std::int64_t start = Position();
+    if (start < 0) return false;
+    // A skip past the buffer's end that the next block covers is read on from where the file
+    // stands, without positioning it.
+    std::int64_t from = start;
+    if (start >= FFilePosition && start - FFilePosition < kFastBufferSize)
+      from = FFilePosition;
+    else
+      FFilePosition = FFile.Seek(start, soBeginning);
+    const std::int32_t n = std::max(FFile.Read(FBuffer.get(), kFastBufferSize), 0);
+    FFilePosition += n;
+    if (from + n <= start) {  // nothing there
+      FBufferStart = start;
+      FLength = FNext = 0;
+      return false;
+    }
+    FBufferStart = from;
+    FLength = n;
+    FNext = static_cast<std::int32_t>(start - from);
+    return true;
+  }
+
+  TFileStream FFile;
+  std::unique_ptr<std::uint8_t[]> FBuffer;
+  std::int64_t FBufferStart = 0;   // file position of FBuffer[0]
+  std::int32_t FLength = 0;        // valid bytes in FBuffer
+  std::int32_t FNext = 0;          // the next byte to read
+  std::int64_t FFilePosition = 0;  // where FFile stands
+};
+
+// The name that FastGetItemData looks for. A stored name equals it when its bytes decode to the
+// same code units; as one byte gives one unit, only names of its length in bytes can. Where every
+// unit of the name comes from one byte only, that is the same as comparing the bytes.
+class TStoredNameMatcher {
+ public:
+  explicit TStoredNameMatcher(std::string_view name) : FName(Utf8ToUtf16(name)) {
+    const auto& table = AnsiCodeUnits();
+    FBytes.reserve(FName.size());
+    for (char16_t unit : FName) {
+      int sources = 0;
+      for (int b = 0; b < 256; ++b) {
+        if (table[b] == unit && ++sources == 1) FBytes += static_cast<char>(b);
+      }
+      if (sources != 1) FByBytes = false;  // none (nothing matches) or "?" (two bytes decode to it)
+    }
+  }
+
+  std::uint32_t Length() const { return static_cast<std::uint32_t>(FName.size()); }
+
+  // Whether Length() stored bytes are the name.
+  bool Matches(const char* stored) const {
+    const std::size_t n = FName.size();
+    if (n == 0) return true;
+    // Names of one length often share their start: the last byte tells most of them apart.
+    if (FByBytes) return stored[n - 1] == FBytes[n - 1] && std::memcmp(stored, FBytes.data(), n) == 0;
+    const auto& table = AnsiCodeUnits();
+    for (std::size_t i = 0; i < n; ++i)
+      if (table[static_cast<std::uint8_t>(stored[i])] != FName[i]) return false;
+    return true;
+  }
+
+ private:
+  std::u16string FName;
+  std::string FBytes;
+  bool FByBytes = true;
+};
+
+// Reads an index string and tells whether it is the name, reading its text only when its length fits.
+bool ReadIndexStringMatches(TIndexScanner& stream, const std::string& path, const TStoredNameMatcher& name,
+                            std::string& scratch) {
+  const std::uint32_t length = stream.ReadIndexLength(path);
+  if (length != name.Length()) {
     stream.Seek(length, soCurrent);
     return false;
   }
-  scratch.resize(length);
-  ReadExact(stream, scratch.data(), length);
-  const auto& table = AnsiCodeUnits();
-  for (std::size_t i = 0; i < length; ++i)
-    if (table[static_cast<std::uint8_t>(scratch[i])] != name[i]) return false;
-  return true;
+  if (length > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())) RaiseReadError();
+  return stream.ReadAndCompare(static_cast<std::int32_t>(length), scratch,
+                               [&](const char* stored) { return name.Matches(stored); });
 }
 
-// Adds without overflow: far positions wrap instead, and a read there finds nothing.
-std::int64_t WrappingAdd(std::int64_t a, std::int64_t b) {
-  return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) + static_cast<std::uint64_t>(b));
-}
-}  // namespace
-
-// --- TOXSimpleDBaseReader64 ----------------------------------------------------------------------
-
-TOXSimpleDBaseReader64::TOXSimpleDBaseReader64(const std::string& Path) : FFilePath(Path) {
-  if (!platform::FileExists(Path)) throw EOXSimpleDBase64(Format(SDBaseFileMissing, Path));
-  FDBase = std::make_unique<TBufferedStream>(Path, kOpenMode, kReaderBufferSize);
-  try {
-    FFileSize = FDBase->Size();
-    FHeader = ReadDBaseHeader(*FDBase, Path);
-    LoadIndex();
-  } catch (const std::exception& e) {
-    throw InitializationError(Path, e);
-  }
-}
-
-TOXSimpleDBaseReader64::~TOXSimpleDBaseReader64() {
-  std::lock_guard lock(FLock);
-  for (TSimpleDBaseItemStream64* stream : FItemsStreamList) stream->FDBClosed = true;
-  FItemsStreamList.clear();
-}
-
-TOXSimpleDBaseReader64::THeader TOXSimpleDBaseReader64::ReadDBaseHeader(TBufferedStream& Stream,
-                                                                        const std::string& Path) {
-  THeader header;
+// The header, shared by the reader and FastGetItemData.
+template <class S>
+TOXSimpleDBaseReader64::THeader ReadDBaseHeader(S& Stream, const std::string& Path) {
+  TOXSimpleDBaseReader64::THeader header;
   ReadExact(Stream, header.Signature, sizeof header.Signature);
   header.Version = ReadValue<std::uint8_t>(Stream);
-  if (std::memcmp(header.Signature, "SDB", 3) != 0) throw EOXSimpleDBase64(Format(SDBaseFileCorrupt, Path));
+  if (std::memcmp(header.Signature, "SDB", 3) != 0) RaiseCorrupt(Path);
   if (header.Version > kLatestVersion)
     throw EOXSimpleDBase64(Format(SDBaseNewerVersion, int{kLatestVersion}, int{header.Version}));
   if (header.Version == 4) {
@@ -162,20 +275,45 @@ TOXSimpleDBaseReader64::THeader TOXSimpleDBaseReader64::ReadDBaseHeader(TBuffere
   throw EOXSimpleDBase64(Format("Не поддерживаемая версия базы данных (%d)", int{header.Version}));
 }
 
+}  // namespace
+
+// --- TOXSimpleDBaseReader64 ----------------------------------------------------------------------
+
+TOXSimpleDBaseReader64::TOXSimpleDBaseReader64(const std::string& Path) : FFilePath(Path) {
+  if (!platform::FileExists(Path)) throw EOXSimpleDBase64(Format(SDBaseFileMissing, Path));
+  FDBase = std::make_unique<TBufferedStream>(Path, kOpenMode, kReaderBufferSize);
+  try {
+    FFileSize = FDBase->Size();
+    // A smaller file needs no more than its own size (the buffer is set aside whole).
+    if (FFileSize < kReaderBufferSize)
+      FDBase->SetBufferSize(static_cast<std::int32_t>(std::max<std::int64_t>(FFileSize, 1)));
+    FHeader = ReadDBaseHeader(*FDBase, Path);
+    LoadIndex();
+  } catch (const std::exception& e) {
+    throw InitializationError(Path, e);
+  }
+}
+
+TOXSimpleDBaseReader64::~TOXSimpleDBaseReader64() {
+  std::lock_guard lock(FLock);
+  for (TSimpleDBaseItemStream64* stream : FItemsStreamList) stream->FDBClosed = true;
+  FItemsStreamList.clear();
+}
+
 void TOXSimpleDBaseReader64::LoadIndex() {
   const std::uint32_t count = FHeader.DataCount;
   // Every item takes two index strings of at least one byte and its offset record, so a count
   // that the rest of the file cannot hold is corrupt before any memory is set aside for it.
   const std::int64_t left = std::max<std::int64_t>(0, FFileSize - FDBase->Position());
   if (std::uint64_t{count} * (2 + OffsetRecordSize(FHeader.Version)) > static_cast<std::uint64_t>(left))
-    throw EOXSimpleDBase64(Format(SDBaseFileCorrupt, FFilePath));
+    RaiseCorrupt(FFilePath);
 
   std::string scratch;
   auto readIndexString = [&] {
     const std::uint32_t length = ReadIndexLength(*FDBase, FFilePath);
     if (length > FFileSize - FDBase->Position()) RaiseReadError();
     scratch.resize(length);
-    ReadExact(*FDBase, scratch.data(), length);
+    FDBase->ReadBuffer(scratch.data(), length);
     return AnsiToUtf16(scratch);
   };
   FDataNames.resize(count);
@@ -310,39 +448,38 @@ void TOXSimpleDBaseReader64::UnregisterItemStream(TSimpleDBaseItemStream64* Stre
 
 bool TOXSimpleDBaseReader64::FastGetItemData(const std::string& APath, std::string_view AName, TStream& Stream) {
   try {
-    TBufferedStream file(APath, kOpenMode, kFastBufferSize);
+    TIndexScanner file(APath);
     const THeader header = ReadDBaseHeader(file, APath);
-    const std::u16string name = Utf8ToUtf16(AName);
+    const TStoredNameMatcher name(AName);
     std::string scratch;
     std::int64_t found = -1;
     for (std::uint32_t i = 0; i < header.DataCount; ++i) {
       if (found < 0) {
-        if (ReadIndexStringEquals(file, APath, name, scratch)) {
+        if (ReadIndexStringMatches(file, APath, name, scratch)) {
           found = i;
           // Version 5 knows where the table is; version 4 reaches it past the remaining entries.
           if (header.Version == 5) {
-            file.SetPosition(header.InfoBlockOffset);
+            file.Seek(header.InfoBlockOffset, soBeginning);
             break;
           }
         }
       } else {
-        SkipIndexString(file, APath);
+        file.SkipIndexString(APath);
       }
-      SkipIndexString(file, APath);
+      file.SkipIndexString(APath);
     }
     if (found < 0) return false;
 
-    const std::int64_t recordPosition = WrappingAdd(file.Position(), found * static_cast<std::int64_t>(OffsetRecordSize(header.Version)));
-    if (recordPosition < 0) RaiseReadError();
-    file.SetPosition(recordPosition);
+    file.Seek(found * static_cast<std::int64_t>(OffsetRecordSize(header.Version)), soCurrent);
     TOffsetAndSizeRec record;
     record.Offset = header.Version == 4 ? std::int64_t{ReadValue<std::uint32_t>(file)} : ReadValue<std::int64_t>(file);
     record.Size = ReadValue<std::uint32_t>(file);
     if (record.Size != 0) {
-      const std::int64_t fileSize = file.Size();
+      TFileStream& data = file.File();
+      const std::int64_t fileSize = data.Size();
       if (record.Offset < 0 || record.Offset > fileSize || record.Size > fileSize - record.Offset) RaiseReadError();
-      file.SetPosition(record.Offset);
-      Stream.CopyFrom(file, record.Size);
+      data.SetPosition(record.Offset);
+      Stream.CopyFrom(data, record.Size);
     }
     return true;
   } catch (const std::exception& e) {

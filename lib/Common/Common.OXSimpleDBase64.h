@@ -17,7 +17,8 @@
 //
 // Threads: GetItemData and the Read of item streams hold the reader's lock while they position and
 // read the shared file, so one reader serves several threads; the index is read-only after
-// construction. The reader itself is destroyed by the thread that owns it, when no other uses it.
+// construction, and the list of item streams changes under the lock too. The reader itself is
+// destroyed by the thread that owns it, when no other uses it.
 
 #include <cstdint>
 #include <memory>
@@ -97,7 +98,6 @@ class TOXSimpleDBaseReader64 {
  private:
   friend class TSimpleDBaseItemStream64;
 
-  static THeader ReadDBaseHeader(TBufferedStream& Stream, const std::string& Path);
   void LoadIndex();
   void CheckIndex(std::uint32_t Index) const;
   // EReadError unless the item lies inside the file.

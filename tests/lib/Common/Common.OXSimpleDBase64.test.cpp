@@ -391,6 +391,34 @@ TEST(ItemDatabase, FastPathOfVersion5JumpsToTheOffsetTable) {
             InitError(v4Path, "EOXSimpleDBase64: " + Corrupt(v4Path)));
 }
 
+TEST(ItemDatabase, FastPathReadsIndicesLargerThanItsBuffer) {
+  // Entries of every length fall across the fast path's buffer ends; one work text is longer than
+  // the buffer, one name needs a 2-byte length.
+  auto repeated = [](std::string_view text, int times) {
+    std::string result;
+    for (int i = 0; i < times; ++i) result += text;
+    return result;
+  };
+  Items items;
+  for (int i = 0; i < 3000; ++i)
+    items.push_back({"n" + repeated("я", i % 13) + std::to_string(i),
+                     std::string(static_cast<std::size_t>(i % 37), 'w'), std::to_string(i * 7)});
+  items[1500].WorkData = std::string(25000, 'W');
+  items[2100].Name = repeated("Ж", 300);
+  for (std::uint8_t version : {4, 5}) {
+    SCOPED_TRACE(int{version});
+    DatabaseFixture fx;
+    const std::string path = fx.Write(items, {.Version = version});
+    for (std::size_t i : {0, 1, 97, 1499, 1500, 1501, 2100, 2101, 2999}) {
+      EXPECT_EQ(FastGet(path, items[i].Name), items[i].Data) << i;
+      EXPECT_EQ(FastGet(path, items[i].Name + "!"), std::nullopt) << i;
+    }
+    TOXSimpleDBaseReader64 reader(path);
+    EXPECT_EQ(reader.GetItemName(2100), items[2100].Name);
+    EXPECT_EQ(ItemData(reader, 2999), items[2999].Data);
+  }
+}
+
 TEST(ItemDatabase, ItemStreamsReadTheirItemOnly) {
   DatabaseFixture fx;
   TOXSimpleDBaseReader64 reader(fx.Write({{"a", "", "0123456789"}, {"b", "", "after"}}));
