@@ -185,6 +185,21 @@ bool Supports(const TInterfacePtr<J>& Instance, TInterfacePtr<I>& Intf) {
   return Supports<I>(static_cast<IInterface*>(Instance.Get()), Intf);
 }
 
+// An object that stores itself in a versioned block of a stream (TStreamHelper's
+// SaveVersionedObject and LoadVersionedObject).
+class IVersionedStreamPersist : public virtual IInterface {
+ public:
+  static constexpr TGUID IID = TGUID::FromString("{5321FA2C-35C6-4890-B8AA-FCE020649FF9}");
+  // The version that WriteToStream writes.
+  virtual std::int32_t GetStreamVersion() = 0;
+  virtual void WriteToStream(TStream& Stream) = 0;
+  // Reads data written with Version; a newer version's extra data may be left unread.
+  virtual void ReadFromStream(TStream& Stream, std::int32_t Version) = 0;
+
+ protected:
+  ~IVersionedStreamPersist() = default;
+};
+
 // --- scoped and shared ownership ---------------------------------------------------------------
 
 // A scoped owner: the last reference to it frees the object it owns.

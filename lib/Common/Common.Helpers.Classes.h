@@ -22,26 +22,13 @@
 #include <type_traits>
 #include <vector>
 
+#include "Common.Classes.h"
 #include "Common.Variants.h"
 #include "Runtime.DateTime.h"
 #include "Runtime.Format.h"
 #include "Runtime.StringList.h"
 #include "Runtime.Streams.h"
 #include "Runtime.SysTypes.h"
-
-// An object that stores itself in a versioned block (SaveVersionedObject / LoadVersionedObject).
-class IVersionedStreamPersist {
- public:
-  virtual ~IVersionedStreamPersist() = default;
-  // The version that WriteToStream writes.
-  virtual std::int32_t GetStreamVersion() = 0;
-  virtual void WriteToStream(TStream& Stream) = 0;
-  // Reads data written with Version; a newer version's extra data may be left unread.
-  virtual void ReadFromStream(TStream& Stream, std::int32_t Version) = 0;
-};
-
-inline constexpr TGUID IID_IVersionedStreamPersist = {
-    0x5321FA2C, 0x35C6, 0x4890, {0xB8, 0xAA, 0xFC, 0xE0, 0x20, 0x64, 0x9F, 0xF9}};
 
 // Variant arrays inside variant arrays are read and written to this depth.
 inline constexpr int kMaxVariantNesting = 32;

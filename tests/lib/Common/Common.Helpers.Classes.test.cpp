@@ -57,9 +57,9 @@ TEST(StreamHelper, FixedSizeValuesAreWrittenRawAndReadBack) {
        [](auto& h) { return h.ReadExtended() == -2.5; }},
       {"file time", [&](auto& h) { h.WriteFileTime(fileTime); }, "04 03 02 01 08 07 06 05",
        [&](auto& h) { return h.ReadFileTime() == fileTime; }},
-      {"GUID", [](auto& h) { h.WriteGUID(IID_IVersionedStreamPersist); },
+      {"GUID", [](auto& h) { h.WriteGUID(IVersionedStreamPersist::IID); },
        "2C FA 21 53 C6 35 90 48 B8 AA FC E0 20 64 9F F9",
-       [](auto& h) { return h.ReadGUID() == IID_IVersionedStreamPersist; }},
+       [](auto& h) { return h.ReadGUID() == IVersionedStreamPersist::IID; }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -283,55 +283,72 @@ TEST(StreamHelper, HeaderBlocksLetTheReaderSkipWhatItDidNotRead) {
 }
 
 namespace {
-// Version 2 stores two integers; a reader may take fewer or, wrongly, more.
-class TPoint : public IVersionedStreamPersist {
+// Writes and reads `fields` integers: a point of two fields saves, points of fewer or more fields
+// read the block short or, wrongly, long.
+class TPoint : public TFlexibleInterfacedObject, public IVersionedStreamPersist {
  public:
-  explicit TPoint(int readCount = 2) : FReadCount(readCount) {}
-  std::int32_t GetStreamVersion() override { return 2; }
+  explicit TPoint(int fields) : FFields(fields) {}
+  HRESULT QueryInterface(const TGUID& AIID, void** Obj) override {
+    if (GetInterface<IVersionedStreamPersist>(this, AIID, Obj)) return S_OK;
+    return TFlexibleInterfacedObject::QueryInterface(AIID, Obj);
+  }
+  std::int32_t GetStreamVersion() override { return StreamVersion; }
   void WriteToStream(TStream& Stream) override {
-    TStreamHelper(Stream).WriteInt32(X);
-    TStreamHelper(Stream).WriteInt32(Y);
+    for (int i = 0; i < FFields; ++i) TStreamHelper(Stream).WriteInt32(i == 0 ? X : Y);
   }
   void ReadFromStream(TStream& Stream, std::int32_t Version) override {
     ReadVersion = Version;
     std::int32_t values[3] = {};
-    for (int i = 0; i < FReadCount; ++i) values[i] = TStreamHelper(Stream).ReadInt32();
+    for (int i = 0; i < FFields; ++i) values[i] = TStreamHelper(Stream).ReadInt32();
     X = values[0];
     Y = values[1];
   }
   std::int32_t X = 0, Y = 0, ReadVersion = 0;
+  std::int32_t StreamVersion = 2;
 
  private:
-  int FReadCount;
+  int FFields;
 };
+
+// A point that its reference frees.
+TInterfacePtr<IVersionedStreamPersist> NewPoint(int fields, TPoint*& point) {
+  point = NewObject<TPoint>(fields);
+  return point;
+}
 }  // namespace
 
 TEST(StreamHelper, VersionedObjectsAreReadShortOrRefusedLong) {
-  TPoint point;
-  point.X = 7;
-  point.Y = 8;
+  TPoint* point;
+  auto pointRef = NewPoint(2, point);
+  TInterfacePtr<IVersionedStreamPersist> queried;
+  EXPECT_TRUE(Supports(static_cast<IInterface*>(point), queried));
+  point->X = 7;
+  point->Y = 8;
   HelperFixture fx;
-  fx.helper.SaveVersionedObject(point);
+  fx.helper.SaveVersionedObject(*pointRef);
   fx.helper.WriteInt32(-1);
   EXPECT_EQ(fx.Written(), Hex("02 00 00 00 0C 00 00 00 07 00 00 00 08 00 00 00 FF FF FF FF"));
 
-  TPoint full;
+  TPoint* full;
+  auto fullRef = NewPoint(2, full);
   fx.stream.SetPosition(0);
-  fx.helper.LoadVersionedObject(full);
-  EXPECT_EQ(full.ReadVersion, 2);
-  EXPECT_EQ(full.Y, 8);
+  fx.helper.LoadVersionedObject(*fullRef);
+  EXPECT_EQ(full->ReadVersion, 2);
+  EXPECT_EQ(full->Y, 8);
   EXPECT_EQ(fx.helper.ReadInt32(), -1);
 
-  TPoint shortReader(1);  // an older reader: the rest of the block is skipped
+  TPoint* shortReader;  // an older reader: the rest of the block is skipped
+  auto shortRef = NewPoint(1, shortReader);
   fx.stream.SetPosition(0);
-  fx.helper.LoadVersionedObject(shortReader);
-  EXPECT_EQ(shortReader.X, 7);
+  fx.helper.LoadVersionedObject(*shortRef);
+  EXPECT_EQ(shortReader->X, 7);
   EXPECT_EQ(fx.helper.ReadInt32(), -1);
 
-  TPoint longReader(3);  // takes the integer after its block
+  TPoint* longReader;  // takes the integer after its block
+  auto longRef = NewPoint(3, longReader);
   fx.stream.SetPosition(0);
   try {
-    fx.helper.LoadVersionedObject(longReader);
+    fx.helper.LoadVersionedObject(*longRef);
     ADD_FAILURE() << "no error";
   } catch (const EStreamError&) {
     ADD_FAILURE() << "not a stream error";
@@ -340,13 +357,11 @@ TEST(StreamHelper, VersionedObjectsAreReadShortOrRefusedLong) {
     EXPECT_EQ(e.ClassName(), "Exception");
   }
 
-  struct TNothing : IVersionedStreamPersist {
-    std::int32_t GetStreamVersion() override { return 1; }
-    void WriteToStream(TStream&) override {}
-    void ReadFromStream(TStream&, std::int32_t) override {}
-  } nothing;
+  TPoint* nothing;  // version 1 writes no data
+  auto nothingRef = NewPoint(0, nothing);
+  nothing->StreamVersion = 1;
   HelperFixture bare;
-  bare.helper.SaveVersionedObject(nothing);
+  bare.helper.SaveVersionedObject(*nothingRef);
   EXPECT_EQ(bare.Written(), Hex("01 00 00 00 04 00 00 00"));
 }
 
