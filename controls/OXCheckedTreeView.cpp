@@ -140,30 +140,24 @@ void TOXCheckedTreeView::ClickCheckBox(QTreeWidgetItem* Node) {
   SetChecked(Node, newState, applyForSubNodes);
 }
 
-// A press on a box belongs to the box alone: no selection, no editing, no drag.
-void TOXCheckedTreeView::mousePressEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) {
-    if (QTreeWidgetItem* node = CheckBoxAt(event->position().toPoint())) {
-      FBoxPressed = true;
-      event->accept();
-      ClickCheckBox(node);
-      return;
-    }
-  }
-  QTreeWidget::mousePressEvent(event);
+// A press on a box belongs to the box alone: no selection, no editing, no drag. The second press
+// of a double click on a box is one more click on it, not an expand request.
+bool TOXCheckedTreeView::PressCheckBox(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return false;
+  QTreeWidgetItem* node = CheckBoxAt(event->position().toPoint());
+  if (!node) return false;
+  FBoxPressed = true;
+  event->accept();
+  ClickCheckBox(node);
+  return true;
 }
 
-// The second press of a double click on a box is one more click on it, not an expand request.
+void TOXCheckedTreeView::mousePressEvent(QMouseEvent* event) {
+  if (!PressCheckBox(event)) QTreeWidget::mousePressEvent(event);
+}
+
 void TOXCheckedTreeView::mouseDoubleClickEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) {
-    if (QTreeWidgetItem* node = CheckBoxAt(event->position().toPoint())) {
-      FBoxPressed = true;
-      event->accept();
-      ClickCheckBox(node);
-      return;
-    }
-  }
-  QTreeWidget::mouseDoubleClickEvent(event);
+  if (!PressCheckBox(event)) QTreeWidget::mouseDoubleClickEvent(event);
 }
 
 void TOXCheckedTreeView::mouseMoveEvent(QMouseEvent* event) {

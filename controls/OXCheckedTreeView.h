@@ -75,6 +75,7 @@ class TOXCheckedTreeView : public QTreeWidget {
 
   QTreeWidgetItem* CheckBoxAt(const QPoint& pos) const;
   void ClickCheckBox(QTreeWidgetItem* Node);
+  bool PressCheckBox(QMouseEvent* event);  // true when the press was on a check box and is consumed
 
   bool FCheckBox = false;
   bool FCSControl = false;
