@@ -6,7 +6,7 @@
 #include "SysInfo.Core.CommonUtils.h"
 #include "platform/FileSystem.h"
 #include "platform/PrivateProfile.h"
-#include "platform/SpecialFolders.h"
+#include "platform/KnownFolders.h"
 
 using TMetaClass = TKvelo6Information::TMetaClass;
 

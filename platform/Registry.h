@@ -4,7 +4,7 @@
 // The POSIX backend reads each hive from a text file in the registry export format:
 //   rhLocalMachine (HKEY_LOCAL_MACHINE)  $ORVEL_REGISTRY_DIR/HKLM.reg, by default /etc/orvel/registry/HKLM.reg
 //   rhCurrentUser (HKEY_CURRENT_USER)    $ORVEL_REGISTRY_DIR/HKCU.reg, by default
-//                                        $XDG_CONFIG_HOME/orvel/registry/HKCU.reg (SpecialFolders.h)
+//                                        $XDG_CONFIG_HOME/orvel/registry/HKCU.reg (KnownFolders.h)
 // A missing file, or a file without any line, is an empty hive. Accepted forms: "Windows Registry
 // Editor Version 5.00" in UTF-16LE with byte-order mark or in UTF-8 (mark optional), and "REGEDIT4"
 // in Windows-1251 (RegistryFile.h has the details). The file holds the keys as this program sees

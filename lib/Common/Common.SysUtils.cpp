@@ -15,7 +15,7 @@
 #include "platform/FileSystem.h"
 #include "platform/OSError.h"
 #include "platform/Random.h"
-#include "platform/SpecialFolders.h"
+#include "platform/KnownFolders.h"
 #include "platform/TempFolder.h"
 #include "platform/VersionResource.h"
 

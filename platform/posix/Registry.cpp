@@ -2,7 +2,7 @@
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
-#include "platform/SpecialFolders.h"
+#include "platform/KnownFolders.h"
 
 namespace platform {
 

@@ -14,7 +14,7 @@
 
 #include "platform/Clock.h"
 #include "platform/OSError.h"
-#include "platform/SpecialFolders.h"
+#include "platform/KnownFolders.h"
 #include "platform/posix/SysCalls.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"

@@ -1,4 +1,4 @@
-#include "platform/SpecialFolders.h"
+#include "platform/KnownFolders.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@ using posix::SysCalls;
 
 namespace {
 // A scratch home with none of the variables that move the folders.
-class SpecialFoldersTest : public ::testing::Test {
+class KnownFoldersTest : public ::testing::Test {
  protected:
   TTempDir FHome;
   TScopedEnv FHomeVar{"HOME", FHome.Path() + "/"};
@@ -40,7 +40,7 @@ int FakeGetpwuid(uid_t, struct passwd* entry, char* buffer, size_t size, struct 
 }
 }  // namespace
 
-TEST_F(SpecialFoldersTest, DefaultsLieBelowTheHomeFolder) {
+TEST_F(KnownFoldersTest, DefaultsLieBelowTheHomeFolder) {
   const std::string home = FHome.Path();
   EXPECT_EQ(HomeFolder(), home);  // the trailing separator of $HOME is dropped
   EXPECT_EQ(GetSpecialFolderPath(CSIDL_APPDATA), home + "/.local/share");
@@ -51,7 +51,7 @@ TEST_F(SpecialFoldersTest, DefaultsLieBelowTheHomeFolder) {
   EXPECT_EQ(XdgConfigHome(), home + "/.config");
 }
 
-TEST_F(SpecialFoldersTest, VariablesMoveTheFoldersWhenAbsolute) {
+TEST_F(KnownFoldersTest, VariablesMoveTheFoldersWhenAbsolute) {
   {
     TScopedEnv data("XDG_DATA_HOME", "/srv/data//");
     TScopedEnv common("ORVEL_COMMON_APPDATA", FHome.File("common/"));
@@ -64,7 +64,7 @@ TEST_F(SpecialFoldersTest, VariablesMoveTheFoldersWhenAbsolute) {
   EXPECT_EQ(GetSpecialFolderPath(CSIDL_COMMON_APPDATA), "/");
 }
 
-TEST_F(SpecialFoldersTest, UserDirsFileNamesDocumentsAndDesktop) {
+TEST_F(KnownFoldersTest, UserDirsFileNamesDocumentsAndDesktop) {
   TScopedEnv config("XDG_CONFIG_HOME", FHome.File("cfg"));
   FHome.WriteFile("cfg/user-dirs.dirs",
                   "# written by xdg-user-dirs-update\n"
@@ -82,7 +82,7 @@ TEST_F(SpecialFoldersTest, UserDirsFileNamesDocumentsAndDesktop) {
   EXPECT_EQ(GetSpecialFolderPath(CSIDL_DESKTOP), FHome.Path());
 }
 
-TEST_F(SpecialFoldersTest, WithoutHomeTheUserFoldersAreUnavailable) {
+TEST_F(KnownFoldersTest, WithoutHomeTheUserFoldersAreUnavailable) {
   TScopedEnv noHome("HOME", std::nullopt);
   {
     ScopedSysCall<decltype(SysCalls::getpwuid_r)> passwd(&SysCalls::getpwuid_r, FakeGetpwuid);

@@ -8,7 +8,7 @@
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
 #include "platform/OSError.h"
-#include "platform/SpecialFolders.h"
+#include "platform/KnownFolders.h"
 
 namespace platform {
 namespace {
