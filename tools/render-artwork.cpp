@@ -1,5 +1,5 @@
-// Writes the wizard's artwork as PNG files into a folder, plus two previews with the form's
-// labels and boxes laid on top and the faces enlarged, so the pictures can be judged as the user will see them.
+// Writes the wizard's artwork as PNG files into a folder, with the two faces and their labels
+// enlarged, so the faces can be judged closely (./run.sh screenshots shows the real pages).
 //   render-artwork <folder>
 
 #include <QDir>
@@ -22,46 +22,6 @@ void Label(QPainter& p, int x, int y, const QString& text, const QColor& colour,
   p.drawText(QRect(x, y, 468, 13), Qt::AlignLeft | Qt::AlignTop, text);
 }
 
-void Box(QPainter& p, const QRect& r) {
-  p.fillRect(r, Qt::white);
-  p.setPen(QColor(0x80, 0x80, 0x80));
-  p.drawRect(r.adjusted(0, 0, -1, -1));
-}
-
-// The introduction page: title labels, the white information box, both faces up.
-QImage HelloPreview() {
-  QImage image = WizardBackground();
-  QPainter p(&image);
-  Label(p, 200, 72, "Центр ОРВЕЛ", Qt::white, true);
-  Label(p, 200, 91, "Квента обновление программного комплекса ОРВЕЛ - Квело 7", Qt::white, true);
-  Box(p, QRect(200, 122, 468, 290));
-  Label(p, 203, 140, "Данное приложение выполнит обновление файлов программного комплекса ОРВЕЛ", Qt::black);
-  p.drawImage(377, 462, ButtonFaceNormal());
-  Label(p, 394, 468, "Далее >", Qt::black);
-  p.drawImage(602, 462, ButtonFaceNormal());
-  Label(p, 621, 468, "Отмена", Qt::black);
-  return image;
-}
-
-// The copy page: log, status line and progress bars, the next label disabled, cancel pressed.
-QImage CopyPreview() {
-  QImage image = WizardBackground();
-  QPainter p(&image);
-  Label(p, 200, 72, "Центр ОРВЕЛ", Qt::white, true);
-  Label(p, 200, 91, "Квента обновление программного комплекса ОРВЕЛ - Квело 7", Qt::white, true);
-  Box(p, QRect(200, 122, 468, 254));
-  Label(p, 200, 382, "/home/user/Documents/Орвел-Квело/Нормативы/...Сборник 01.oxd5", Qt::white);
-  Box(p, QRect(200, 401, 468, 17));
-  p.fillRect(QRect(201, 402, 300, 15), QColor(0x3d, 0x8b, 0xd0));
-  Box(p, QRect(200, 424, 468, 17));
-  p.fillRect(QRect(201, 425, 120, 15), QColor(0x3d, 0x8b, 0xd0));
-  p.drawImage(377, 462, ButtonFaceNormal());
-  Label(p, 394, 468, "Далее >", QColor(96, 104, 112));
-  p.drawImage(602, 462, ButtonFacePressed());
-  Label(p, 621, 468, "Отмена", Qt::black);
-  return image;
-}
-
 // Both faces with their labels, normal and pressed, four times enlarged.
 QImage FacesPreview() {
   QImage strip = WizardBackground().copy(370, 455, 320, 40);
@@ -80,7 +40,7 @@ QImage FacesPreview() {
 
 int main(int argc, char** argv) {
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QGuiApplication app(argc, argv);  // the previews draw text
+  QGuiApplication app(argc, argv);  // the faces preview draws text
   if (argc != 2) {
     std::fprintf(stderr, "usage: render-artwork <folder>\n");
     return 2;
@@ -97,8 +57,6 @@ int main(int argc, char** argv) {
       {"background.png", WizardBackground()},
       {"button-normal.png", ButtonFaceNormal()},
       {"button-pressed.png", ButtonFacePressed()},
-      {"preview-hello.png", HelloPreview()},
-      {"preview-copy.png", CopyPreview()},
       {"preview-faces.png", FacesPreview()},
   };
   for (const auto& file : files) {

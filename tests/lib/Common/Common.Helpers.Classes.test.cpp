@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "ByteStrings.h"
+#include "support/MessageOf.h"
 #include "support/TempDir.h"
 #include "platform/FileStream.h"
 
@@ -23,15 +24,6 @@ struct HelperFixture {
   }
 };
 
-template <class E>
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return "(no error)";
-}
 }  // namespace
 
 TEST(StreamHelper, FixedSizeValuesAreWrittenRawAndReadBack) {

@@ -11,6 +11,7 @@
 #include "ByteStrings.h"
 #include "Runtime.Strings.h"
 #include "support/ItemDatabaseWriter.h"
+#include "support/MessageOf.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -39,17 +40,6 @@ std::string InitError(const std::string& path, const std::string& inner) {
 }
 std::string Corrupt(const std::string& path) { return "Файл базы данных \"" + path + "\" поврежден."; }
 
-template <class E>
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const E& e) {
-    return e.Message();
-  } catch (const Exception& e) {
-    return "(other error " + e.ClassName() + ": " + e.Message() + ")";
-  }
-  return "(no error)";
-}
 
 std::string ItemData(TOXSimpleDBaseReader64& reader, std::uint32_t index) {
   TMemoryStream stream;
