@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "MessageBoxes.h"
+#include "Ox_KveloStorage.WebDAV.h"
 #include "Runtime.Exceptions.h"
 #include "Runtime.Strings.h"
 #include "SysInfo.Core.Kvelo7.h"
@@ -16,6 +17,7 @@
 int main(int argc, char** argv) {
   platform::SetCommandLine(argc, argv);
   InitializeKveloFolderOverrides();
+  InitializeConnectionClasses();
 
   QApplication app(argc, argv);
   std::unique_ptr<IMessageBoxes> boxes;

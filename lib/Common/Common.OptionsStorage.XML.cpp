@@ -1,7 +1,9 @@
 #include "Common.OptionsStorage.XML.h"
 
 #include "Runtime.Exceptions.h"
+#include "Runtime.Streams.h"
 #include "Runtime.Strings.h"
+#include "platform/AtomicFile.h"
 #include "platform/FileSystem.h"
 
 namespace {
@@ -132,5 +134,10 @@ void TXmlOptionsWriter::EraseSection() {
 void TXmlOptionsWriter::Save() {
   if (std::string folder = ExtractFileDir(FFileName); !folder.empty()) platform::ForceDirectories(folder);
   if (FDoc.Encoding().empty()) FDoc.SetEncoding(kNewFileEncoding);
-  FDoc.SaveToFile(FFileName);
+  // The client's settings must survive a failed save (a full disk, say): the old file is replaced
+  // only by a complete new one.
+  TMemoryStream bytes;
+  FDoc.SaveToStream(bytes);
+  platform::WriteFileAtomically(FFileName, std::string_view(reinterpret_cast<const char*>(bytes.Memory()),
+                                                            static_cast<std::size_t>(bytes.Size())));
 }

@@ -77,6 +77,7 @@ class TXmlOptionsWriter final : public TCustomXMLOptionsStorage, public IOptions
   std::shared_ptr<IOptionsWriter> OpenSubkey(std::string_view Name) override;
   void EraseSection() override;
   // Creates the file's folder when needed. A document without declared encoding is written in
-  // "windows-1251"; a declared one is kept.
+  // "windows-1251"; a declared one is kept. The file is replaced whole through a temporary file
+  // beside it, so a failed save leaves the old file as it was.
   void Save() override;
 };

@@ -35,6 +35,8 @@ struct SysCalls {
   int (*socket)(int domain, int type, int protocol);
   int (*bind)(int fd, const struct sockaddr* addr, socklen_t length);
   ssize_t (*getrandom)(void* buf, size_t count, unsigned int flags);
+  int (*fsync)(int fd);
+  int (*fchmod)(int fd, mode_t mode);
 };
 
 // The table in use; starts with the real calls.
