@@ -18,7 +18,7 @@ SysCalls& Sys() {
   static SysCalls calls{RealOpen, ::close,  ::read,    ::write,   ::lseek,   RealFstat, RealStat, ::ftruncate,
                         ::getenv, ::mkdir,  ::unlink,  ::rmdir,   ::rename,  ::opendir, ::readdir, ::closedir,
                         ::getuid, ::getpwuid_r, ::readlink, ::socket, ::bind,
-                        ::getrandom};
+                        ::getrandom, ::fsync};
   return calls;
 }
 }  // namespace platform::posix

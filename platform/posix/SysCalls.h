@@ -35,6 +35,7 @@ struct SysCalls {
   int (*socket)(int domain, int type, int protocol);
   int (*bind)(int fd, const struct sockaddr* addr, socklen_t length);
   ssize_t (*getrandom)(void* buf, size_t count, unsigned int flags);
+  int (*fsync)(int fd);
 };
 
 // The table in use; starts with the real calls.
