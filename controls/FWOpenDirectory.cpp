@@ -63,6 +63,7 @@ class TFolderDialog : public QFileDialog {
     const QString root = component.RootDir().empty() ? QString() : QDir::cleanPath(Q(component.RootDir()));
     if (!root.isEmpty() && QFileInfo(root).isDir()) {
       FRoot = root;
+      FUserSidebar = sidebarUrls();
       setSidebarUrls({QUrl::fromLocalFile(root)});
     }
     const QString start = Q(component.StartDir());
@@ -80,6 +81,12 @@ class TFolderDialog : public QFileDialog {
       }
       SelectionChanged(dir);
     });
+  }
+
+  // Qt stores the sidebar among the user's settings when the dialog goes: the root must not
+  // replace the places the user keeps there.
+  ~TFolderDialog() override {
+    if (!FRoot.isEmpty()) setSidebarUrls(FUserSidebar);
   }
 
   void accept() override {
@@ -141,6 +148,7 @@ class TFolderDialog : public QFileDialog {
   QLineEdit* FEdit = nullptr;
   QAbstractButton* FOk = nullptr;
   QString FRoot;
+  QList<QUrl> FUserSidebar;
   bool FEnabled = true;
   bool FCentred = false;
 };

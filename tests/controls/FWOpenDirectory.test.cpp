@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 
@@ -21,6 +23,12 @@
 #include "support/TempDir.h"
 
 namespace {
+// Qt's file dialog keeps its history and sidebar in the user's settings; the tests keep theirs apart.
+[[maybe_unused]] const bool SettingsApart = [] {
+  QStandardPaths::setTestModeEnabled(true);
+  return true;
+}();
+
 struct TFlagsCase {
   TFWOpenDirStyles Style;
   std::uint32_t Flags;
@@ -207,4 +215,7 @@ TEST(FWOpenDirectory, RootDirKeepsTheDialogBelowIt) {
   });
   EXPECT_TRUE(chosen);
   EXPECT_EQ(component.DirName(), root + "/");
+  // The root was the dialog's only place; the user's places stay as they were.
+  QSettings settings(QSettings::UserScope, "QtProject");
+  EXPECT_FALSE(settings.value("FileDialog/shortcuts").toStringList().contains(QUrl::fromLocalFile(QString::fromStdString(root)).toString()));
 }
