@@ -143,7 +143,13 @@ bool TApacheDav::TryStart() {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
   posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  const int spawned = posix_spawn(&FPid, kBinary, &actions, nullptr, argv.data(), environ);
+  // A group of its own: httpd signals its whole process group when it stops.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  const int spawned = posix_spawn(&FPid, kBinary, &actions, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) {
     FPid = -1;
@@ -153,6 +159,7 @@ bool TApacheDav::TryStart() {
   while (std::chrono::steady_clock::now() < deadline) {
     int status = 0;
     if (waitpid(FPid, &status, WNOHANG) == FPid) {
+      kill(-FPid, SIGKILL);
       FPid = -1;
       return false;
     }
@@ -176,6 +183,7 @@ void TApacheDav::Stop() {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
+  kill(-FPid, SIGKILL);  // workers that outlived their parent
   FPid = -1;
 }
 
