@@ -122,9 +122,9 @@ rm -rf "$WORK/package/QuentaSetupData" "$WORK/package/settings.ini"
 mv "$WORK/sandbox/package/QuentaSetupData" "$WORK/sandbox/package/settings.ini" "$WORK/package/"
 rm -rf "$WORK/sandbox/package"
 
-run_in_root() { # <environment assignments...>: quenta-setup on the sandbox, offscreen
+run_in_root() { # <environment assignments...>: quenta-setup on the sandbox, offscreen, 10 minutes at most
   in_root QT_QPA_PLATFORM=offscreen SANDBOX_ENV="$WORK_IN_ROOT/sandbox/sandbox.env" \
-    PROGRAM="$PKG_IN_ROOT/quenta-setup" "$@" bash -c '. "$SANDBOX_ENV" && exec "$PROGRAM" ${ARGUMENTS:-}'
+    PROGRAM="$PKG_IN_ROOT/quenta-setup" "$@" bash -c '. "$SANDBOX_ENV" && exec timeout 600 "$PROGRAM" ${ARGUMENTS:-}'
 }
 
 COMMON="$WORK/sandbox/common/Orvel/OrvelKvelo 7/Client"
@@ -136,7 +136,7 @@ unattended_update() {
   cat "$WORK/run.log"
   [ "$status" -eq 0 ] || { echo "$0: quenta-setup -silent ended with code $status" >&2; return 1; }
   grep -q 'выпуск 2015' "$COMMON/Templates/Itog.xlt" || { echo "$0: Itog.xlt was not updated" >&2; return 1; }
-  grep -qs 'выпуск 2014' "$COMMON"/QuentaBackup/*/Templates/Itog.xlt ||
+  find "$COMMON/QuentaBackup" -path '*/Templates/Itog.xlt' -exec grep -l 'выпуск 2014' {} + 2>/dev/null | grep -q . ||
     { echo "$0: the replaced Itog.xlt is not in a backup folder" >&2; return 1; }
   [ -f "$DOCUMENTS/Нормативы/Сборник 02.txt" ] || { echo "$0: the document package was not copied" >&2; return 1; }
   echo "The update ran unattended: the package's files are installed and the replaced ones backed up."

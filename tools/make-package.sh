@@ -14,7 +14,8 @@
 #                           licence texts they refer to, and which library came from where
 # The archive quenta-setup-<version>-linux-<machine>.tar.gz is written beside the package folder;
 # it holds one folder, quenta-setup-<version>/, and its path is in the package folder's marker file
-# .quenta-package (left out of the archive). Needs patchelf, readelf (binutils), qtpaths6, dpkg.
+# .quenta-package (left out of the archive). GZIP_LEVEL (default 6) trades its size for time.
+# Needs patchelf, readelf (binutils), qtpaths6, dpkg.
 set -euo pipefail
 
 if [ $# -ne 2 ]; then
@@ -44,6 +45,9 @@ fi
 mkdir -p "$PKG"
 PKG=$(cd "$PKG" && pwd)
 touch "$PKG/$MARKER"
+# An archive of an earlier run must not outlive a run that fails.
+ARCHIVE=$(dirname "$PKG")/quenta-setup-$VERSION-linux-$(uname -m).tar.gz
+rm -f "$ARCHIVE"
 mkdir -p "$PKG/lib/plugins" "$PKG/licences" "$PKG/QuentaSetupData/Client" "$PKG/QuentaSetupData/Орвел-Квело"
 
 # Plugins the wizard may need: a display on X or Wayland, none at all, and compose keys on both.
@@ -93,12 +97,12 @@ for plugin in "${PLUGINS[@]}"; do
     exit 1
   fi
 done
-for source in "${sources[@]}"; do remember_resolutions "$source"; done
+for origin in "${sources[@]}"; do remember_resolutions "$origin"; done
 
 # The program and the plugins, each with a run path that leads to lib/. The run path (not the
 # older rpath) lets each library look for its own needs in lib/ too, so ldd of any file of the
-# package shows what the loader will do.
-# Symbols only help a debugger; the build keeps them.
+# package shows what the loader will do. The program's symbols only help a debugger: the build
+# keeps them.
 strip --strip-unneeded -o "$PKG/quenta-setup" "$EXE"
 patchelf --set-rpath '$ORIGIN/lib' "$PKG/quenta-setup"
 for plugin in "${plugin_targets[@]}"; do
@@ -108,7 +112,7 @@ for plugin in "${plugin_targets[@]}"; do
 done
 
 # The libraries, walked from what the program and the plugins name. A system library is not
-# followed: what it needs is the system's business (libXdmcp's libbsd, for example).
+# followed: what it needs is the system's business (the machine's libXdmcp finds its own libbsd).
 queue=("$PKG/quenta-setup")
 for plugin in "${plugin_targets[@]}"; do queue+=("$PKG/lib/plugins/$plugin"); done
 declare -A COPIED=()
@@ -119,12 +123,12 @@ while [ ${#queue[@]} -gt 0 ]; do
     [ -n "$name" ] || continue
     is_system_library "$name" && continue
     [ -z "${COPIED[$name]:-}" ] || continue
-    source=${FOUND[$name]:-}
-    [ -n "$source" ] || { echo "$0: cannot tell where $name (needed by $file) lies" >&2; exit 1; }
-    cp -L "$source" "$PKG/lib/$name"
+    origin=${FOUND[$name]:-}
+    [ -n "$origin" ] || { echo "$0: cannot tell where $name (needed by $file) lies" >&2; exit 1; }
+    cp -L "$origin" "$PKG/lib/$name"
     chmod 644 "$PKG/lib/$name"
     patchelf --set-rpath '$ORIGIN' "$PKG/lib/$name"
-    COPIED[$name]=$source
+    COPIED[$name]=$origin
     queue+=("$PKG/lib/$name")
   done < <(needed_libraries "$file")
 done
@@ -132,6 +136,7 @@ done
 # Licences: the Debian copyright file of each package a copied file came from (the LGPL asks for
 # Qt's; the others ask for their notices to travel with the binaries too) and the licence texts
 # those files refer to, which Debian keeps apart in /usr/share/common-licenses.
+
 # One dpkg-query for all files: it reads the whole package database on every call. A file may be
 # registered under /lib or /usr/lib, and under its soname link or the file it names.
 for plugin in "${plugin_targets[@]}"; do
@@ -226,9 +231,8 @@ showdialog=1
 EOF
 } >"$PKG/settings.ini"
 
-ARCHIVE=$(dirname "$PKG")/quenta-setup-$VERSION-linux-$(uname -m).tar.gz
 tar -C "$PKG" --exclude="./$MARKER" --sort=name --owner=0 --group=0 --numeric-owner \
-  --transform "s,^\.,quenta-setup-$VERSION," -czf "$ARCHIVE.tmp" .
+  --transform "s,^\.,quenta-setup-$VERSION," -I "gzip -${GZIP_LEVEL:-6}" -cf "$ARCHIVE.tmp" .
 mv "$ARCHIVE.tmp" "$ARCHIVE"
 echo "$ARCHIVE" >"$PKG/$MARKER"
 echo "Package in $PKG"

@@ -20,7 +20,7 @@ trap cleanup EXIT
 
 # shellcheck source=tools/package-system-libraries.sh
 . "$SRC/tools/package-system-libraries.sh"
-"$SRC/tools/make-package.sh" "$BUILD" "$TMP/package" >"$TMP/make-package.log" 2>&1 ||
+GZIP_LEVEL=1 "$SRC/tools/make-package.sh" "$BUILD" "$TMP/package" >"$TMP/make-package.log" 2>&1 ||
   { cat "$TMP/make-package.log"; exit 1; }
 PKG=$TMP/package
 
