@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Developer entry point: ./run.sh build | test | demo | screenshots | bench | fuzz
+# Developer entry point: ./run.sh build | test | demo | screenshots | bench | fuzz | package
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$PWD
@@ -12,7 +12,11 @@ PACKAGES=(
   libxml2-dev libicu-dev
   qt6-base-dev
   libcurl4-openssl-dev libcpp-httplib-dev apache2
+  patchelf
 )
+
+# ./run.sh package also takes Qt's Wayland plugin along when it is installed.
+PACKAGE_PACKAGES=(qt6-wayland)
 
 # Only ./run.sh fuzz needs these: clang with its libFuzzer runtime.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
@@ -115,6 +119,25 @@ cmd_fuzz() { # [seconds] [names...]
   fi
 }
 
+# The update package in build/package/ or DIR, and its archive beside it (tools/make-package.sh);
+# --check then runs it on a bare Debian 12 root (tools/check-package.sh).
+cmd_package() { # [--check] [DIR]
+  local check=false dir=$ROOT/build/package
+  while [ $# -gt 0 ]; do
+    case $1 in
+      --check) check=true ;;
+      -*) echo "usage: ./run.sh package [--check] [DIR]" >&2; exit 2 ;;
+      *) dir=$1 ;;
+    esac
+    shift
+  done
+  ensure_packages "${PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}"
+  if $check; then ensure_packages debootstrap; fi
+  cmd_build
+  "$ROOT/tools/make-package.sh" "$ROOT/build" "$dir"
+  if $check; then "$ROOT/tools/check-package.sh" "$(<"$dir/.quenta-package")" "$ROOT/build/bin"; fi
+}
+
 DEMO_SANDBOX=$ROOT/build/demo
 
 # A fresh demo sandbox (an installed client and an update package, tools/make-demo-sandbox.sh)
@@ -157,7 +180,8 @@ case "${1:-}" in
   demo) shift; cmd_demo "$@" ;;
   screenshots) shift; cmd_screenshots "$@" ;;
   fuzz) shift; cmd_fuzz "$@" ;;
+  package) shift; cmd_package "$@" ;;
   *)
-    echo "usage: ./run.sh build | test [ctest args] | bench [benchmark args] | demo | screenshots | fuzz [seconds] [names]" >&2
+    echo "usage: ./run.sh build | test [ctest args] | bench [benchmark args] | demo | screenshots | fuzz [seconds] [names] | package [--check] [DIR]" >&2
     exit 2 ;;
 esac
