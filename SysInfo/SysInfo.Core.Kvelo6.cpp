@@ -4,7 +4,9 @@
 #include "Common.XMLUtils.h"
 #include "Runtime.Strings.h"
 #include "SysInfo.Core.CommonUtils.h"
+#include "SysInfo.Core.KveloDBase.h"
 #include "platform/FileSystem.h"
+#include "platform/FormatSettings.h"
 #include "platform/PrivateProfile.h"
 #include "platform/KnownFolders.h"
 
@@ -27,6 +29,29 @@ std::string ClientFolderIn(const std::string& pattern, int csidl) {
 std::string ExistingFolderOrEmpty(const std::string& path) {
   if (path.empty() || !platform::DirectoryExists(path)) return {};
   return IncludeTrailingPathDelimiter(path);
+}
+
+// Text an attribute can hold: names and paths from outside may carry anything.
+std::string XmlText(std::string_view S) { return RemoveInvalidXmlChars(Utf16ToUtf8(Utf8ToUtf16(S))); }
+
+std::string_view PriceLevelXmlYear(TKveloPriceLevel Level) {
+  switch (Level) {
+    case kpl1984: return "1984";
+    case kpl2001: return "2001";
+    default: return "unknown";
+  }
+}
+
+void SetBaseAttributes(TXMLNode& Item, const TNB_InfoStruct& Info) {
+  Item.SetAttribute("region", XmlText(RecodeAs1251(Info.RegionName)));
+  Item.SetAttribute("version", IntToStr(Info.ReleaseNumber));
+  Item.SetAttribute("code", IntToStr(Info.Code.IntDBCode()));
+  Item.SetAttribute("date", IsCalendarDateTime(Info.CreationDate)
+                                ? DateTimeToStr(Info.CreationDate, platform::FormatSettings())
+                                : std::string());
+  Item.SetAttribute("publisher", PublisherName(Info.Publidher));
+  Item.SetAttribute("year", PriceLevelXmlYear(Info.Code.Year));
+  Item.SetAttribute("district", XmlText(Info.DistrictName));
 }
 
 void CopyIgnoringFailure(const std::string& from, const std::string& to) {
@@ -167,3 +192,53 @@ TKveloFolderOverrides TMetaClass::ReadFolderOverrides() const {
 
 void InitializeKvelo6FolderOverrides() { Kvelo6Overrides() = TKvelo6Information::MetaClass().ReadFolderOverrides(); }
 void ClearKvelo6FolderOverrides() { Kvelo6Overrides() = {}; }
+
+// --- diagnostic reports ------------------------------------------------------------------------
+
+void TMetaClass::GetAutoSaveFolderInfo(std::string& Text) const {
+  const std::string folder = AutoSaveFoder();
+  std::int64_t count = 0;
+  std::int64_t size = 0;
+  const TStringList files = GetFileList(folder, "*.tmp", false);
+  for (std::size_t i = 0; i < files.Count(); ++i) {
+    ++count;
+    // A file gone since the listing still counted; its size is unknown.
+    if (const auto entry = platform::GetFileEntry(files[i])) size += entry->Size;
+  }
+  Text += "    Каталог автосохранения:\r\n";
+  Text += "      - путь: " + folder + "\r\n";
+  Text += "      - файлов: " + IntToStr(count) + "\r\n";
+  Text += "      - размер: " + FormatByteSize(size) + "\r\n";
+}
+
+void TMetaClass::GetModulesState(std::string& Text) const {
+  Text += "    Список доступных баз:";
+  const TStringList files = GetFileList(DBaseFolder(), "*.oxd5", true);
+  for (std::size_t i = 0; i < files.Count(); ++i) {
+    Text += "\r\n";
+    // One damaged base must not hide the others from support.
+    try {
+      Text += BaseDescription(files[i]);
+    } catch (const std::exception& e) {
+      Text += BaseReadErrorDescription(files[i], e.what());
+    }
+  }
+  if (files.IsEmpty()) Text += "\r\n      - Отсутствуют";
+}
+
+void TMetaClass::GetModulesState(const TXMLNode& Node) const {
+  TXMLNode parent = Node;  // a handle: the element itself gains the child
+  TXMLNode dbase = parent.AddChild("dbase");
+  const TStringList files = GetFileList(DBaseFolder(), "*.oxd5", false);
+  for (std::size_t i = 0; i < files.Count(); ++i) {
+    TXMLNode item = dbase.AddChild("item");
+    try {
+      item.SetAttribute("path", XmlText(files[i]));
+      TNB_InfoStruct info;
+      ReadBaseInfo(files[i], info);
+      SetBaseAttributes(item, info);
+    } catch (const std::exception& e) {
+      item.SetAttribute("error", XmlText(e.what()));
+    }
+  }
+}

@@ -8,6 +8,8 @@
 
 #include "SysInfo.Core.Application.h"
 
+class TXMLNode;
+
 // The two folders a client's "UserData.xml" may move elsewhere; each empty or ending with the
 // separator.
 struct TKveloFolderOverrides {
@@ -70,6 +72,9 @@ class TKvelo6InformationOf : public TApplicationInformationOf<Self, Parent> {
   static bool IsNBDataFolderHasWritePrivilege() { return Self::MetaClass().IsNBDataFolderHasWritePrivilege(); }
   static bool IsNBCacheFolderHasWritePrivilege() { return Self::MetaClass().IsNBCacheFolderHasWritePrivilege(); }
   static TKveloFolderOverrides ReadFolderOverrides() { return Self::MetaClass().ReadFolderOverrides(); }
+  static void GetAutoSaveFolderInfo(std::string& Text) { Self::MetaClass().GetAutoSaveFolderInfo(Text); }
+  static void GetModulesState(std::string& Text) { Self::MetaClass().GetModulesState(Text); }
+  static void GetModulesState(const TXMLNode& Node) { Self::MetaClass().GetModulesState(Node); }
 };
 
 class TKvelo6Information : public TKvelo6InformationOf<TKvelo6Information, TCustomApplicationInformation> {
@@ -156,6 +161,18 @@ class TKvelo6Information : public TKvelo6InformationOf<TKvelo6Information, TCust
     // "UserData" whose attributes "LocalSetting" and "KveloProps" name existing folders. Any error
     // (a special folder missing, a file that cannot be read or parsed) gives no overrides.
     TKveloFolderOverrides ReadFolderOverrides() const;
+
+    // --- diagnostic reports for support, appended to what the caller passes ---
+    // The "*.tmp" files of AutoSaveFoder (no subfolders): the folder, their count and total size;
+    // a missing folder counts none.
+    void GetAutoSaveFolderInfo(std::string& Text) const;
+    // The "*.oxd5" bases below DBaseFolder, subfolders included, one BaseDescription each (lines
+    // joined by CR LF). A base that cannot be read is reported with its error and the list goes on.
+    void GetModulesState(std::string& Text) const;
+    // A child "dbase" of Node with an "item" per base of DBaseFolder itself (no subfolders): the
+    // attributes path, region, version, code, date, publisher, year, district; a base that cannot
+    // be read gets path and error.
+    void GetModulesState(const TXMLNode& Node) const;
 
    protected:
     // The client's folder below an application-data folder, "%s" standing for that folder.

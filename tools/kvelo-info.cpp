@@ -1,5 +1,6 @@
 // Tells support staff where the update wizard finds the estimating client, and why: one line
-// Name=Value for each of the client's class operations, in a fixed order. See --help.
+// Name=Value for each of the client's class operations, in a fixed order; or the client's
+// diagnostic reports that support asks users for. See --help.
 
 #include <cstdio>
 #include <functional>
@@ -7,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Common.XMLUtils.h"
 #include "Runtime.Strings.h"
 #include "SysInfo.Core.CommonUtils.h"
 #include "SysInfo.Core.Kvelo7.h"
@@ -15,7 +17,7 @@
 
 namespace {
 const char* const kHelp =
-    "Usage: kvelo-info [--client 6|7] [-portable]\n"
+    "Usage: kvelo-info [--client 6|7] [-portable] [--report | --report-xml]\n"
     "\n"
     "Prints where the update wizard finds the estimating client (version 7 unless --client 6) and\n"
     "why: first the install mode and the registry file read, then one line Name=Value for each of\n"
@@ -34,7 +36,14 @@ const char* const kHelp =
     "  HOME                  the user's home folder\n"
     "The client counts as installed when InstallLocation + \"Client/OKvelo.exe\" exists and its\n"
     "version resource carries the client's major version. With -portable (or /portable) the client\n"
-    "is looked for in the folder of this program instead, as it is for a wizard started so.\n";
+    "is looked for in the folder of this program instead, as it is for a wizard started so.\n"
+    "\n"
+    "--report prints the client's diagnostic reports instead, as the client words them (lines end\n"
+    "with CR LF): the auto-save folder with the count and size of its *.tmp files, then every\n"
+    "normative base (*.oxd5) below the client's Data folder with its name, version, code, date,\n"
+    "publisher, type and district; a base that cannot be read shows the error. --report-xml\n"
+    "prints the bases of the Data folder itself as XML: <report><dbase><item .../></dbase></report>.\n"
+    "Exit code 1 when a report cannot be made at all.\n";
 
 using TClient = TKvelo6Information::TMetaClass;
 
@@ -141,6 +150,23 @@ void PrintReport(const TClient& client) {
     PrintLine(line.Name, value);
   }
 }
+enum class TOutput { Names, Report, ReportXml };
+
+void PrintTextReport(const TClient& client) {
+  std::string text;
+  client.GetAutoSaveFolderInfo(text);
+  client.GetModulesState(text);
+  text += "\r\n";
+  std::fputs(text.c_str(), stdout);
+}
+
+void PrintXmlReport(const TClient& client) {
+  TXMLDocument document;
+  document.SetEncoding("UTF-8");  // what goes to stdout
+  client.GetModulesState(document.AddChild("report"));
+  std::fputs(document.XML().c_str(), stdout);
+}
+
 // The library reads the switch from the command line itself; here it is only let through.
 bool IsPortableSwitch(std::string_view arg) {
   return arg.size() > 1 && (arg[0] == '-' || arg[0] == '/') && SameText(arg.substr(1), "portable");
@@ -152,6 +178,7 @@ int main(int argc, char** argv) {
   InitializeKveloFolderOverrides();
 
   int version = 7;
+  TOutput output = TOutput::Names;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -161,12 +188,27 @@ int main(int argc, char** argv) {
     if (arg == "--client" && i + 1 < argc &&
         (std::string_view(argv[i + 1]) == "6" || std::string_view(argv[i + 1]) == "7")) {
       version = argv[++i][0] - '0';
+    } else if (arg == "--report") {
+      output = TOutput::Report;
+    } else if (arg == "--report-xml") {
+      output = TOutput::ReportXml;
     } else if (!IsPortableSwitch(arg)) {
       std::fprintf(stderr, "kvelo-info: unknown argument %s (see --help)\n", argv[i]);
       return 2;
     }
   }
-  PrintReport(version == 6 ? static_cast<const TClient&>(TKvelo6Information::MetaClass())
-                           : TKvelo7Information::MetaClass());
+  const TClient& client = version == 6 ? static_cast<const TClient&>(TKvelo6Information::MetaClass())
+                                        : TKvelo7Information::MetaClass();
+  try {
+    switch (output) {
+      case TOutput::Names: PrintReport(client); break;
+      case TOutput::Report: PrintTextReport(client); break;
+      case TOutput::ReportXml: PrintXmlReport(client); break;
+    }
+  } catch (const std::exception& e) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "kvelo-info: %s\n", e.what());
+    return 1;
+  }
   return 0;
 }

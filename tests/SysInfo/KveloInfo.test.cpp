@@ -12,7 +12,11 @@
 #include <vector>
 
 #include "ClientSandbox.h"
+#include "Common.XMLUtils.h"
+#include "NormativeBases.h"
 #include "Runtime.Strings.h"
+#include "platform/CodePages.h"
+#include "platform/FormatSettings.h"
 
 namespace {
 struct TRun {
@@ -141,4 +145,86 @@ TEST(KveloInfo, HelpAndBadArguments) {
   EXPECT_EQ(RunKveloInfo(sandbox, {"--client", "8"}).ExitCode, 2);
   EXPECT_EQ(RunKveloInfo(sandbox, {"--verbose"}).ExitCode, 2);
   EXPECT_EQ(RunKveloInfo(sandbox, {"--client"}).ExitCode, 2);
+}
+
+namespace {
+// A client with bases as support meets them: Cyrillic names (stored in Windows-1251), one in a
+// subfolder, one whose description is cut short, and a file of the auto-save folder.
+struct TReportClient {
+  std::string Moscow, Sub, Damaged, AutoSave;
+};
+
+TReportClient WriteReportClient() {
+  TReportClient client;
+  const std::string data = TKvelo7Information::DBaseFolder();
+  client.Moscow = WriteBaseFile(data + "NB177001.oxd5",
+                                BaseInfo(77001, kpl2001, "Москва", "ЦФО", nbpTerritorial, 12, 45000.25));
+  client.Sub = WriteBaseFile(data + "Архив/NB412345.oxd5",
+                             BaseInfo(12345, kpl1984, "Тверская область", "", nbpFederal, 2, 30000));
+  const std::string full = DescriptionBytes(BaseInfo(2, kpl2001, "Обрезанная", "", nbpFederal, 1, 45000));
+  client.Damaged = WriteBaseFile(data + "NB100002.oxd5", full.substr(0, 20));
+  client.AutoSave = TKvelo7Information::AutoSaveFoder();
+  platform::ForceDirectories(client.AutoSave);
+  WriteWholeFile(client.AutoSave + "Смета.tmp", std::string(3000, 's'));
+  return client;
+}
+}  // namespace
+
+TEST(KveloInfo, TextReportOfTheAutoSaveFolderAndTheBases) {
+  TClientSandbox sandbox;
+  TScopedEnv locale("LC_ALL", "C");
+  const TFormatSettings formats = platform::FormatSettingsFromLocale();
+  const TReportClient client = WriteReportClient();
+  EXPECT_NE(ReadWholeFile(client.Moscow).find(platform::Utf8ToAnsi("Москва")), std::string::npos);
+
+  const TRun run = RunKveloInfo(sandbox, {"--report"});
+  ASSERT_EQ(run.ExitCode, 0) << run.Output;
+  const std::string head = "    Каталог автосохранения:\r\n      - путь: " + client.AutoSave +
+                           "\r\n      - файлов: 1\r\n      - размер: 2 Кбайт\r\n    Список доступных баз:";
+  const std::vector<std::string> bases = {
+      "\r\n      - Путь: " + client.Moscow + "\r\n        - Наименование: Москва\r\n        - Версия базы: 12"
+      "\r\n        - Код базы: 177001\r\n        - Дата создания: " + DateToStr(45000, formats) +
+      "\r\n        - Издатель: Территориальный\r\n        - Тип базы: 2001 года\r\n        - Округ: ЦФО",
+      "\r\n      - Путь: " + client.Sub + "\r\n        - Наименование: Тверская область"
+      "\r\n        - Версия базы: 2\r\n        - Код базы: 412345\r\n        - Дата создания: " +
+      DateToStr(30000, formats) +
+      "\r\n        - Издатель: Федеральный\r\n        - Тип базы: 1984 года\r\n        - Округ: ",
+      "\r\n      - Путь: " + client.Damaged + "\r\n        - Ошибка чтения: Stream read error",
+  };
+  ASSERT_EQ(run.Output.substr(0, head.size()), head) << run.Output;
+  std::size_t length = head.size() + 2;  // and the line end after the last base
+  for (const std::string& base : bases) {
+    EXPECT_NE(run.Output.find(base), std::string::npos) << base << "\nin\n" << run.Output;
+    length += base.size();
+  }
+  EXPECT_EQ(run.Output.size(), length) << run.Output;
+  EXPECT_EQ(run.Output.substr(run.Output.size() - 2), "\r\n");
+}
+
+TEST(KveloInfo, XmlReportOfTheBases) {
+  TClientSandbox sandbox;
+  TScopedEnv locale("LC_ALL", "C");
+  const TFormatSettings formats = platform::FormatSettingsFromLocale();
+  const TReportClient client = WriteReportClient();
+
+  const TRun run = RunKveloInfo(sandbox, {"--report-xml"});
+  ASSERT_EQ(run.ExitCode, 0) << run.Output;
+  TXMLDocument document;
+  document.LoadFromXML(run.Output);
+  ASSERT_EQ(document.DocumentElement().NodeName(), "report");
+  const TXMLNodeList items = SelectNodes(document.DocumentElement(), "dbase/item");
+  ASSERT_EQ(items.Count(), 2) << run.Output;  // the base in the subfolder is not listed
+  const TXMLNode moscow = SelectNode(document.DocumentElement(), "dbase/item[@path='" + client.Moscow + "']");
+  ASSERT_TRUE(moscow) << run.Output;
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"path", client.Moscow},       {"region", "Москва"},
+      {"version", "12"},             {"code", "177001"},
+      {"date", DateTimeToStr(45000.25, formats)}, {"publisher", "Территориальный"},
+      {"year", "2001"},              {"district", "ЦФО"}};
+  std::vector<std::pair<std::string, std::string>> actual;
+  for (const std::string& name : moscow.AttributeNames()) actual.emplace_back(name, *moscow.Attribute(name));
+  EXPECT_EQ(actual, expected);
+  const TXMLNode damaged = SelectNode(document.DocumentElement(), "dbase/item[@path='" + client.Damaged + "']");
+  EXPECT_EQ(GetAttrDef(damaged, "error", ""), "Stream read error") << run.Output;
+  EXPECT_FALSE(damaged.HasAttribute("region"));
 }
