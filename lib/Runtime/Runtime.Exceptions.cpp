@@ -34,6 +34,8 @@ std::string UnitPathOf(const char* file) {
   std::string path = file;
   const std::string root = KV_SOURCE_ROOT;
   if (path.compare(0, root.size(), root) == 0) path.erase(0, root.size());
+  // A compiler cache or a prefix map may give paths relative to the build folder.
+  while (path.compare(0, 3, "../") == 0 || path.compare(0, 2, "./") == 0) path.erase(0, path[1] == '/' ? 2 : 3);
   auto slash = path.rfind('/');
   auto dot = path.rfind('.');
   if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) path.erase(dot);
