@@ -18,7 +18,8 @@ SysCalls& Sys() {
   static SysCalls calls{RealOpen, ::close,  ::read,    ::write,   ::lseek,   RealFstat, RealStat, ::ftruncate,
                         ::getenv, ::mkdir,  ::unlink,  ::rmdir,   ::rename,  ::opendir, ::readdir, ::closedir,
                         ::getuid, ::getpwuid_r, ::readlink, ::socket, ::bind,
-                        ::getrandom};
+                        ::getrandom,
+                        ::lstat,  ::pread,  ::copy_file_range, ::fchmod, ::futimens, ::symlink, ::acl_set_fd};
   return calls;
 }
 }  // namespace platform::posix
