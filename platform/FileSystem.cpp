@@ -43,7 +43,9 @@ void ForceDirectories(const std::string& path) {
   if (folder.empty() || DirectoryExists(folder)) return;
   std::string parent = ExtractFileDir(folder);
   if (!parent.empty() && parent != folder) ForceDirectories(parent);
-  if (!CreateDir(folder) && !DirectoryExists(folder)) RaiseLastOSError(folder);
+  if (CreateDir(folder)) return;
+  const int error = LastErrorCode();
+  if (!DirectoryExists(folder)) throw EOSError(error, folder);  // created meanwhile by someone else is fine
 }
 
 namespace {
