@@ -122,6 +122,9 @@ TBlockResult TBlockTarget::CopyBlock(const TBlockSource& Source, std::uint64_t O
 void TBlockTarget::GrantEveryoneAccess(bool Executable) {
   mode_t mode = 0666 | (Executable ? 0111 : 0);
   if (Sys().fchmod(FHandle, mode) != 0) RaiseLastOSError(FTarget);
+  // Most files have no extended entries (none inherited from the folder): then the mode is the
+  // whole access already, and the journalled write of an access list is saved.
+  if (Sys().acl_extended_fd(FHandle) == 0) return;
   acl_t acl = acl_from_mode(mode);
   if (!acl) RaiseLastOSError(FTarget);
   int result = Sys().acl_set_fd(FHandle, acl);

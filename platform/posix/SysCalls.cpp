@@ -1,5 +1,6 @@
 #include "SysCalls.h"
 
+#include <acl/libacl.h>
 #include <fcntl.h>
 #include <sys/random.h>
 #include <unistd.h>
@@ -19,7 +20,8 @@ SysCalls& Sys() {
                         ::getenv, ::mkdir,  ::unlink,  ::rmdir,   ::rename,  ::opendir, ::readdir, ::closedir,
                         ::getuid, ::getpwuid_r, ::readlink, ::socket, ::bind,
                         ::getrandom,
-                        ::lstat,  ::pread,  ::copy_file_range, ::fchmod, ::futimens, ::symlink, ::acl_set_fd};
+                        ::lstat,  ::pread,  ::copy_file_range, ::fchmod, ::futimens, ::symlink, ::acl_extended_fd,
+                        ::acl_set_fd};
   return calls;
 }
 }  // namespace platform::posix

@@ -43,6 +43,7 @@ struct SysCalls {
   int (*fchmod)(int fd, mode_t mode);
   int (*futimens)(int fd, const struct timespec times[2]);
   int (*symlink)(const char* target, const char* path);
+  int (*acl_extended_fd)(int fd);
   int (*acl_set_fd)(int fd, acl_t acl);
 };
 
