@@ -9,7 +9,7 @@ JOBS=${JOBS:-$(nproc)}
 PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libxml2-dev libicu-dev
+  libxml2-dev libicu-dev libacl1-dev
   qt6-base-dev
   libcurl4-openssl-dev libcpp-httplib-dev apache2
   patchelf
@@ -40,8 +40,11 @@ ensure_packages() { # [packages...], default PACKAGES
   fi
   echo "Installing missing Debian packages: $missing"
   export DEBIAN_FRONTEND=noninteractive
+  # Fresh lists first: without any the install cannot locate packages, with old ones it misses
+  # security updates.
+  apt-get update
   # shellcheck disable=SC2086
-  apt-get install -y --no-install-recommends $missing || { apt-get update && apt-get install -y --no-install-recommends $missing; }
+  apt-get install -y --no-install-recommends $missing
 }
 
 configure_and_build() { # <build dir> <cmake args...>

@@ -15,12 +15,37 @@ bool DirectoryExists(const std::string& path) {
   return entry && entry->IsDirectory;
 }
 
+bool FileOrLinkExists(const std::string& path) {
+  auto entry = GetLinkEntry(path);
+  return entry && (!entry->IsDirectory || entry->IsSymbolicLink);
+}
+
+std::optional<std::string> FindUntrustedLink(const std::string& root, std::string_view relativeFolder) {
+  std::string path = ExcludeTrailingPathDelimiter(root);
+  std::size_t start = 0;
+  while (start < relativeFolder.size()) {
+    std::size_t end = relativeFolder.find('/', start);
+    if (end == std::string_view::npos) end = relativeFolder.size();
+    if (end > start) {
+      path += '/';
+      path.append(relativeFolder.substr(start, end - start));
+      auto entry = GetLinkEntry(path);
+      if (!entry) return std::nullopt;
+      if (entry->IsSymbolicLink && entry->OwnerId != 0 && entry->OwnerId != CurrentUserId()) return path;
+    }
+    start = end + 1;
+  }
+  return std::nullopt;
+}
+
 void ForceDirectories(const std::string& path) {
   std::string folder = ExcludeTrailingPathDelimiter(path);
   if (folder.empty() || DirectoryExists(folder)) return;
   std::string parent = ExtractFileDir(folder);
   if (!parent.empty() && parent != folder) ForceDirectories(parent);
-  if (!CreateDir(folder) && !DirectoryExists(folder)) RaiseLastOSError(folder);
+  if (CreateDir(folder)) return;
+  const int error = LastErrorCode();
+  if (!DirectoryExists(folder)) throw EOSError(error, folder);  // created meanwhile by someone else is fine
 }
 
 namespace {

@@ -59,20 +59,28 @@ Windows Registry Editor Version 5.00
 "InstallLocation"="$(reg_string "$SANDBOX/client")"
 EOF
 
-# Files the update will replace: an earlier version of two package files.
+# The client as the update finds it: an earlier version of two package files, the folders of some
+# new ones, and its settings with a list of extensions that the package extends.
 COMMON="$SANDBOX/common/Orvel/OrvelKvelo 7/Client"
-mkdir -p "$COMMON/Templates" "$SANDBOX/home/Documents/Орвел-Квело/Нормативы"
+DOCS="$SANDBOX/home/Documents/Орвел-Квело"
+SETTINGS="$SANDBOX/home/.local/share/Orvel/OrvelKvelo 7/Client/Settings"
+mkdir -p "$COMMON/Templates" "$COMMON/Data" "$COMMON/Tools" "$DOCS/Нормативы" "$DOCS/Мои шаблоны" \
+  "$DOCS/Примеры/2015" "$SETTINGS"
 echo "Итоговая форма, выпуск 2014" >"$COMMON/Templates/Itog.xlt"
-echo "Сборник 01, редакция 2014" >"$SANDBOX/home/Documents/Орвел-Квело/Нормативы/Сборник 01.txt"
+echo "Сборник 01, редакция 2014" >"$DOCS/Нормативы/Сборник 01.txt"
+printf '<?xml version="1.0" encoding="windows-1251"?>\n<Options ExternalFileExts=".doc;.xls"/>\n' \
+  >"$SETTINGS/CommonSetting.xml"
 
 # --- the update package ---------------------------------------------------------------------------
+# It replaces two files and adds the others, in nested folders with Cyrillic names; its empty folder
+# is offered on the pages but not created.
 PACKAGE="$SANDBOX/package"
 DATA="$PACKAGE/QuentaSetupData"
-mkdir -p "$DATA/Client/Templates" "$DATA/Client/ExpTemplates" "$DATA/Client/Data" \
+mkdir -p "$DATA/Client/Templates" "$DATA/Client/Tools" "$DATA/Client/Data" \
   "$DATA/Орвел-Квело/Нормативы" "$DATA/Орвел-Квело/Мои шаблоны" "$DATA/Орвел-Квело/Примеры/2015" \
   "$DATA/Орвел-Квело/Пустая папка"
 echo "Итоговая форма, выпуск 2015" >"$DATA/Client/Templates/Itog.xlt"
-echo "<Options Name=\"ExpDefault\"/>" >"$DATA/Client/ExpTemplates/ExpDefault.xml"
+"$BIN/make-test-exe" --out "$DATA/Client/Tools/Конвертер.exe" --version 7.2.0.16
 echo "77 Москва" >"$DATA/Client/Data/Регионы.txt"
 echo "Сборники нормативов" >"$DATA/Орвел-Квело/Нормативы/linkname.txt"
 echo "Сборник 01, редакция 2015" >"$DATA/Орвел-Квело/Нормативы/Сборник 01.txt"

@@ -6,9 +6,11 @@
 #include <QFont>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QScreen>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdlib>
 #include <span>
 #include <string_view>
@@ -21,7 +23,15 @@
 #include "Ox.Types.h"
 #include "Runtime.Exceptions.h"
 #include "Runtime.Strings.h"
+#include "Setup.BackupFolder.h"
+#include "Setup.ExternalFileExts.h"
+#include "Setup.FileUpdate.h"
+#include "Setup.Host.h"
+#include "Setup.PackageScan.h"
+#include "Setup.Rollback.h"
 #include "SysInfo.Core.Kvelo7.h"
+#include "platform/Clock.h"
+#include "platform/FormatSettings.h"
 #include "platform/FileSystem.h"
 #include "platform/NameFolding.h"
 #include "platform/NamedMutex.h"
@@ -33,6 +43,7 @@ const char ApplicationTitle[] = "Quenta Setup";
 const char ClientMutexName[] = "OrvelKvelo_client";
 const char SettingsFileName[] = "settings.ini";
 const char DocumentPackageFolder[] = "QuentaSetupData/Орвел-Квело/";
+const char CommonPackageFolder[] = "QuentaSetupData/Client/";
 
 const char ClientRunningText[] = "Для установки обновления , необходимо завершить работу клиента Орвел Квело.";
 const char ClientRunningCaption[] = "Внимание !!!";
@@ -71,6 +82,9 @@ const char TahomaFamily[] = "Tahoma";
 const char MSSansSerifFamily[] = "MS Sans Serif";
 const QStringList FallbackFamilies{"DejaVu Sans Condensed", "DejaVu Sans", "Liberation Sans", "Sans Serif"};
 constexpr int EightPointPixels = 11;
+// Of the images the form's list starts with (FormCreate): the folder and the plain file.
+constexpr int FolderIconIndex = 5;
+constexpr int FileIconIndex = 6;
 
 QFont FormFont(const char* family, bool bold = false) {
   QFont font;
@@ -125,6 +139,51 @@ class TFinally {
 
 const QColor TfrmEasySetup::DisabledLabelColor(96, 104, 112);
 
+class TfrmEasySetup::TSetupHost : public ISetupHost {
+ public:
+  explicit TSetupHost(TfrmEasySetup& Form) : F(Form) {}
+
+  void Log(const std::string& Line) override { F.Log(Line); }
+  void SetStatus(const std::string& Text) override { F.lblStatus->SetCaption(Q(Text)); }
+  void SetOverallMaximum(int Maximum) override { F.pbStatus->setMaximum(Maximum); }
+  void StepOverall() override {
+    F.pbStatus->setValue(std::max(F.pbStatus->value(), 0) + 1);
+    QScrollBar* bar = F.memStatus->verticalScrollBar();
+    bar->setValue(bar->maximum());
+  }
+  void SetFileProgress(int Percent) override { F.pbCurrentProgress->setValue(Percent); }
+  void ProcessMessages() override { F.ProcessMessages(); }
+  void ShowMessage(const std::string& Text) override { F.FMessageBoxes.Message(&F, Text, ApplicationTitle); }
+  void ShowError(const std::string& Text) override { F.FMessageBoxes.Error(&F, Text, ApplicationTitle); }
+  bool CancelRequested() const override { return F.BreakInstall; }
+
+ private:
+  TfrmEasySetup& F;
+};
+
+// Folders become first children and files last ones, so within a folder the subfolders come
+// first, in the reverse of the order the file system lists them.
+class TfrmEasySetup::TPackageTreeBuilder : public IPackageTree {
+ public:
+  explicit TPackageTreeBuilder(TfrmEasySetup& Form) : F(Form) {}
+
+  void* AddItem(void* Parent, const TPackageItem& Item) override {
+    auto* parent = static_cast<QTreeWidgetItem*>(Parent);
+    TOXCheckedTreeView* tree = F.tvShortCuts;
+    QTreeWidgetItem* node = Item.IsFolder ? tree->AddChildFirst(parent, Q(Item.Name)) : tree->AddChild(parent, Q(Item.Name));
+    node->setIcon(0, F.ImageListHandle->Icon(F.GetIconIndex(Item.FullPath)));
+    TOXCheckedTreeView::SetNodeData(node, Item.Index);
+    if (F.IsAutoLink(Item.RelativePath)) {
+      tree->SetChecked(node, true, true);
+      for (QTreeWidgetItem* n = node; n; n = n->parent()) n->setExpanded(true);
+    }
+    return node;
+  }
+
+ private:
+  TfrmEasySetup& F;
+};
+
 template <class F>
 void TfrmEasySetup::Guarded(F&& body) {
   try {
@@ -142,7 +201,8 @@ TfrmEasySetup::TfrmEasySetup(const std::string& BaseFolder, IMessageBoxes& Messa
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       FBaseFolder(BaseFolder.empty() ? std::string() : IncludeTrailingPathDelimiter(BaseFolder)),
-      FMessageBoxes(MessageBoxes) {
+      FMessageBoxes(MessageBoxes),
+      FSetupHost(std::make_unique<TSetupHost>(*this)) {
   CreateControls();
   FormCreate();
 }
@@ -467,15 +527,52 @@ void TfrmEasySetup::CopyData() {
     SetPageState(psConnections);
     return;
   }
+  KveloCommonFolder = TKvelo7Information::CommonDataFolder();
+  KveloAppFolder = TKvelo7Information::MyFolderRoot();
+  memStatus->show();
+  lblStatus->show();
+  pbStatus->show();
+  pbCurrentProgress->show();
+  lblNext->SetFontColor(DisabledLabelColor);
+  BackUpCommonFolder = BackupFolderOf(KveloCommonFolder, platform::Now(), platform::FormatSettings());
+  BackUpAppFolder = BackupFolderOf(KveloAppFolder, platform::Now(), platform::FormatSettings());
+
+  const std::string commonPackage = FBaseFolder + CommonPackageFolder;
+  const std::string documentPackage = FBaseFolder + DocumentPackageFolder;
+  ScanFolder(commonPackage, "", commonPackage, nullptr, 0, *DataList, nullptr);
+  TPackageTreeBuilder tree(*this);
+  ScanFolder(documentPackage, "", documentPackage, nullptr, 1, *DataList, &tree);
+  tvShortCuts->scrollToTop();
+  MergeExternalFileExts();
+  pbStatus->setRange(0, static_cast<int>(DataList->Count()));
+  pbStatus->setValue(0);
+  TFileUpdate update(*FSetupHost, {commonPackage, KveloCommonFolder, BackUpCommonFolder},
+                     {documentPackage, KveloAppFolder, BackUpAppFolder});
+  update.Run(*DataList);
 }
 
-void TfrmEasySetup::Rollback() {}
+void TfrmEasySetup::Rollback() {
+  RollbackBackups(*FSetupHost, {{BackUpCommonFolder, KveloCommonFolder}, {BackUpAppFolder, KveloAppFolder}});
+  for (const std::string& link : *ShortCutList) platform::DeleteFile(link);
+}
 
 void TfrmEasySetup::CreateShortCuts() {}
 
 void TfrmEasySetup::RegisterConnections() {}
 
-void TfrmEasySetup::MergeExternalFileExts() {}
+void TfrmEasySetup::MergeExternalFileExts() {
+  ::MergeExternalFileExts(TKvelo7Information::CommonSettingFolder(), ExternalFileExts);
+}
+
+// Other items share the list's folder and file icons.
+int TfrmEasySetup::GetIconIndex(const std::string& Path) {
+  if (ExtractFileExt(Path) == ".exe") {
+    QIcon icon = QIcon::fromTheme("application-x-executable");
+    if (icon.isNull()) icon = QFileIconProvider().icon(QFileIconProvider::File);
+    return ImageListHandle->Add(icon);
+  }
+  return platform::DirectoryExists(Path) ? FolderIconIndex : FileIconIndex;
+}
 
 // --- buttons -------------------------------------------------------------------------------------
 

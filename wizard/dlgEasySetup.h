@@ -120,6 +120,12 @@ class TfrmEasySetup : public QWidget {
   void CreateShortCuts();
   void RegisterConnections();
   void MergeExternalFileExts();
+  // The index of the item's small icon in ImageListHandle; an ".exe" gets an icon of its own.
+  int GetIconIndex(const std::string& Path);
+
+  // The update engine's view of the form, and the builder of the document package's tree.
+  class TSetupHost;
+  class TPackageTreeBuilder;
 
   // Runs a handler's body; an error it raises goes to ShowException.
   template <class F>
@@ -150,4 +156,5 @@ class TfrmEasySetup : public QWidget {
 
   std::string FBaseFolder;  // ends with the separator
   IMessageBoxes& FMessageBoxes;
+  std::unique_ptr<TSetupHost> FSetupHost;
 };

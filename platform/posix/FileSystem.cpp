@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "SysCalls.h"
+#include "Runtime.Strings.h"
 #include "platform/OSError.h"
 
 namespace platform {
@@ -20,6 +21,8 @@ TFileEntry EntryFromStat(std::string name, const struct stat& st) {
   e.IsExecutable = !e.IsDirectory && (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0;
   e.Size = static_cast<std::int64_t>(st.st_size);
   e.ModifiedTime = static_cast<std::int64_t>(st.st_mtime);
+  e.IsSymbolicLink = S_ISLNK(st.st_mode);
+  e.OwnerId = st.st_uid;
   return e;
 }
 
@@ -37,13 +40,34 @@ class FdCloser {
 };
 }  // namespace
 
-std::optional<TFileEntry> GetFileEntry(const std::string& path) {
+namespace {
+std::optional<TFileEntry> EntryOf(const std::string& path, bool followLinks) {
   struct stat st {};
-  if (path.empty() || Sys().stat(path.c_str(), &st) != 0) return std::nullopt;
+  if (path.empty() || (followLinks ? Sys().stat(path.c_str(), &st) : Sys().lstat(path.c_str(), &st)) != 0)
+    return std::nullopt;
   std::string_view name = path;
   while (name.size() > 1 && name.back() == '/') name.remove_suffix(1);
   if (auto slash = name.rfind('/'); slash != std::string_view::npos && name.size() > 1) name.remove_prefix(slash + 1);
   return EntryFromStat(std::string(name), st);
+}
+}  // namespace
+
+std::optional<TFileEntry> GetFileEntry(const std::string& path) { return EntryOf(path, true); }
+
+// A trailing separator would make the system follow the link after all.
+std::optional<TFileEntry> GetLinkEntry(const std::string& path) {
+  return EntryOf(path.size() > 1 ? ExcludeTrailingPathDelimiter(path) : path, false);
+}
+
+std::uint32_t CurrentUserId() { return Sys().getuid(); }
+
+void CopySymbolicLink(const std::string& from, const std::string& to) {
+  std::string target(4096, '\0');
+  ssize_t n = Sys().readlink(from.c_str(), target.data(), target.size());
+  if (n < 0) RaiseLastOSError(from);
+  if (static_cast<std::size_t>(n) == target.size()) throw EOSError(ENAMETOOLONG, from);
+  target.resize(static_cast<std::size_t>(n));
+  if (Sys().symlink(target.c_str(), to.c_str()) != 0) RaiseLastOSError(to);
 }
 
 bool CreateDir(const std::string& path) { return Sys().mkdir(path.c_str(), 0777) == 0; }
@@ -81,7 +105,7 @@ void CopyFile(const std::string& from, const std::string& to, bool failIfExists)
   }
 }
 
-std::vector<TFileEntry> ListDirectory(const std::string& path) {
+std::vector<TFileEntry> ListDirectory(const std::string& path, bool followLinks) {
   DIR* dir = Sys().opendir(path.c_str());
   if (!dir) RaiseLastOSError(path);
   std::vector<TFileEntry> entries;
@@ -90,7 +114,9 @@ std::vector<TFileEntry> ListDirectory(const std::string& path) {
   while (dirent* d = Sys().readdir(dir)) {
     if (std::strcmp(d->d_name, ".") == 0 || std::strcmp(d->d_name, "..") == 0) continue;
     struct stat st {};
-    if (Sys().stat((prefix + d->d_name).c_str(), &st) != 0) continue;  // vanished or a dangling link
+    const std::string full = prefix + d->d_name;
+    // Vanished, or a dangling link when links are followed.
+    if ((followLinks ? Sys().stat(full.c_str(), &st) : Sys().lstat(full.c_str(), &st)) != 0) continue;
     entries.push_back(EntryFromStat(d->d_name, st));
     errno = 0;
   }

@@ -1,5 +1,6 @@
 #include "SysCalls.h"
 
+#include <acl/libacl.h>
 #include <fcntl.h>
 #include <sys/random.h>
 #include <unistd.h>
@@ -18,7 +19,9 @@ SysCalls& Sys() {
   static SysCalls calls{RealOpen, ::close,  ::read,    ::write,   ::lseek,   RealFstat, RealStat, ::ftruncate,
                         ::getenv, ::mkdir,  ::unlink,  ::rmdir,   ::rename,  ::opendir, ::readdir, ::closedir,
                         ::getuid, ::getpwuid_r, ::readlink, ::socket, ::bind,
-                        ::getrandom, ::fsync, ::fchmod};
+                        ::getrandom, ::fsync,
+                        ::lstat,  ::pread,  ::copy_file_range, ::fchmod, ::futimens, ::symlink, ::acl_extended_fd,
+                        ::acl_set_fd};
   return calls;
 }
 }  // namespace platform::posix

@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <pwd.h>
+#include <sys/acl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -36,7 +37,15 @@ struct SysCalls {
   int (*bind)(int fd, const struct sockaddr* addr, socklen_t length);
   ssize_t (*getrandom)(void* buf, size_t count, unsigned int flags);
   int (*fsync)(int fd);
+  // Files copied block by block, moved and given their access.
+  int (*lstat)(const char* path, struct stat* st);
+  ssize_t (*pread)(int fd, void* buf, size_t count, off_t offset);
+  ssize_t (*copy_file_range)(int fdIn, off_t* offIn, int fdOut, off_t* offOut, size_t length, unsigned int flags);
   int (*fchmod)(int fd, mode_t mode);
+  int (*futimens)(int fd, const struct timespec times[2]);
+  int (*symlink)(const char* target, const char* path);
+  int (*acl_extended_fd)(int fd);
+  int (*acl_set_fd)(int fd, acl_t acl);
 };
 
 // The table in use; starts with the real calls.

@@ -1,0 +1,84 @@
+#pragma once
+// A file copied block by block into a new file that replaces its target only when complete.
+//
+// The new file is written under a temporary name in the target's folder and renamed over the
+// target by Commit, so a failed or cancelled copy never leaves a half-written file in place, and a
+// symbolic link at the target is replaced by the file, never written through. Access and times are
+// set through the new file's descriptor, so they cannot land on a link's target either.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// One block of the copy: the size of a view of the allocation granularity where files are mapped,
+// kept so that progress and the memory used stay the same.
+inline constexpr std::size_t FileBlockSize = 65536;
+
+// A file opened for reading; its size and mode are taken once, when it is opened.
+class TBlockSource {
+ public:
+  // EOSError when the file cannot be opened or is a folder.
+  explicit TBlockSource(const std::string& Path);
+  ~TBlockSource();
+  TBlockSource(const TBlockSource&) = delete;
+  TBlockSource& operator=(const TBlockSource&) = delete;
+
+  const std::string& Path() const { return FPath; }
+  std::uint64_t Size() const { return FSize; }
+  bool IsExecutable() const;
+
+ private:
+  friend class TBlockTarget;
+  std::string FPath;
+  int FHandle = -1;
+  std::uint64_t FSize = 0;
+  std::uint32_t FMode = 0;
+  std::int64_t FTimes[4] = {};  // access and modification: seconds, nanoseconds
+};
+
+enum class TBlockFailure { bfNone, bfRead, bfWrite };
+using enum TBlockFailure;
+
+struct TBlockResult {
+  TBlockFailure Failure = bfNone;
+  int ErrorCode = 0;  // the system's code; ENODATA when the source ended before its size
+  explicit operator bool() const { return Failure == bfNone; }
+};
+
+class TBlockTarget {
+ public:
+  // Creates the temporary file beside Target; EOSError when it cannot be created.
+  explicit TBlockTarget(std::string Target);
+  // Removes the temporary unless it was committed.
+  ~TBlockTarget();
+  TBlockTarget(const TBlockTarget&) = delete;
+  TBlockTarget& operator=(const TBlockTarget&) = delete;
+
+  const std::string& Target() const { return FTarget; }
+  const std::string& TemporaryPath() const { return FTemporary; }
+
+  // Appends Length bytes of Source from Offset.
+  TBlockResult CopyBlock(const TBlockSource& Source, std::uint64_t Offset, std::size_t Length);
+
+  // Read and write for user, group and other (execute too when Executable), extended access
+  // entries removed. EOSError when the system refuses.
+  void GrantEveryoneAccess(bool Executable);
+  // The source's permission bits and access and modification times. EOSError when refused.
+  void KeepModeAndTimesOf(const TBlockSource& Source);
+
+  // Closes the file and renames it over the target; EOSError when that fails (the temporary is
+  // then removed).
+  void Commit();
+  // Removes the temporary now.
+  void Abandon();
+
+ private:
+  std::string FTarget;
+  std::string FTemporary;
+  int FHandle = -1;
+  bool FUseCopyRange = true;  // until the system says it cannot copy between these files
+};
+
+}  // namespace platform

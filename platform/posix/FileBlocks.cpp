@@ -1,0 +1,154 @@
+#include "platform/FileBlocks.h"
+
+#include <fcntl.h>
+#include <acl/libacl.h>
+#include <sys/acl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+#include "Runtime.Strings.h"
+#include "SysCalls.h"
+#include "platform/OSError.h"
+#include "platform/Random.h"
+
+// Blocks are read with pread, or moved inside the kernel with copy_file_range, never mapped: a
+// mapped source that shrinks or sits on a removed medium kills the process with SIGBUS, where a
+// read only fails. copy_file_range is the fast path; where the system cannot copy between the two
+// files it is given up for the rest of the file, and on any other failure the block goes on by
+// pread and write, which tell whether reading or writing failed.
+
+namespace platform {
+using posix::Sys;
+
+TBlockSource::TBlockSource(const std::string& Path) : FPath(Path) {
+  FHandle = Sys().open(Path.c_str(), O_RDONLY, 0);
+  if (FHandle < 0) RaiseLastOSError(Path);
+  struct stat st {};
+  if (Sys().fstat(FHandle, &st) != 0) {
+    int error = errno;
+    Sys().close(FHandle);
+    throw EOSError(error, Path);
+  }
+  if (S_ISDIR(st.st_mode)) {
+    Sys().close(FHandle);
+    throw EOSError(EISDIR, Path);
+  }
+  FSize = static_cast<std::uint64_t>(st.st_size);
+  FMode = st.st_mode & 07777;
+  FTimes[0] = st.st_atim.tv_sec;
+  FTimes[1] = st.st_atim.tv_nsec;
+  FTimes[2] = st.st_mtim.tv_sec;
+  FTimes[3] = st.st_mtim.tv_nsec;
+}
+
+TBlockSource::~TBlockSource() {
+  if (FHandle >= 0) Sys().close(FHandle);
+}
+
+bool TBlockSource::IsExecutable() const { return (FMode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0; }
+
+namespace {
+std::string TemporaryNameBeside(const std::string& target) {
+  unsigned char random[6];
+  if (int error = FillRandomBytes(random, sizeof random); error != 0) throw EOSError(error, target);
+  std::string name = ExtractFilePath(target) + ".quenta-";
+  char hex[3];
+  for (unsigned char b : random) {
+    std::snprintf(hex, sizeof hex, "%02x", b);
+    name += hex;
+  }
+  return name + ".tmp";
+}
+}  // namespace
+
+TBlockTarget::TBlockTarget(std::string Target) : FTarget(std::move(Target)) {
+  // O_EXCL never follows a link someone may have put at the temporary name.
+  for (int attempt = 0; FHandle < 0; ++attempt) {
+    FTemporary = TemporaryNameBeside(FTarget);
+    FHandle = Sys().open(FTemporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    if (FHandle < 0 && (errno != EEXIST || attempt == 8)) RaiseLastOSError(FTarget);
+  }
+}
+
+TBlockTarget::~TBlockTarget() { Abandon(); }
+
+void TBlockTarget::Abandon() {
+  if (FHandle < 0) return;
+  Sys().close(FHandle);
+  FHandle = -1;
+  Sys().unlink(FTemporary.c_str());
+}
+
+TBlockResult TBlockTarget::CopyBlock(const TBlockSource& Source, std::uint64_t Offset, std::size_t Length) {
+  std::size_t done = 0;
+  while (FUseCopyRange && done < Length) {
+    off_t in = static_cast<off_t>(Offset + done);
+    ssize_t n = Sys().copy_file_range(Source.FHandle, &in, FHandle, nullptr, Length - done, 0);
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n == 0) return {bfRead, ENODATA};
+    if (errno == EINTR) continue;
+    if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == EBADF)
+      FUseCopyRange = false;
+    break;
+  }
+  if (done == Length) return {};
+
+  auto buffer = std::make_unique_for_overwrite<char[]>(std::min(Length - done, FileBlockSize));
+  while (done < Length) {
+    ssize_t n = Sys().pread(Source.FHandle, buffer.get(), std::min(Length - done, FileBlockSize),
+                            static_cast<off_t>(Offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return {bfRead, errno};
+    if (n == 0) return {bfRead, ENODATA};
+    for (ssize_t written = 0; written < n;) {
+      ssize_t w = Sys().write(FHandle, buffer.get() + written, static_cast<std::size_t>(n - written));
+      if (w < 0 && errno == EINTR) continue;
+      if (w < 0) return {bfWrite, errno};
+      if (w == 0) return {bfWrite, ENOSPC};
+      written += w;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return {};
+}
+
+void TBlockTarget::GrantEveryoneAccess(bool Executable) {
+  mode_t mode = 0666 | (Executable ? 0111 : 0);
+  if (Sys().fchmod(FHandle, mode) != 0) RaiseLastOSError(FTarget);
+  // Most files have no extended entries (none inherited from the folder): then the mode is the
+  // whole access already, and the journalled write of an access list is saved.
+  if (Sys().acl_extended_fd(FHandle) == 0) return;
+  acl_t acl = acl_from_mode(mode);
+  if (!acl) RaiseLastOSError(FTarget);
+  int result = Sys().acl_set_fd(FHandle, acl);
+  int error = errno;
+  acl_free(acl);
+  // Without access lists on the file system the mode is the whole access.
+  if (result != 0 && error != ENOTSUP && error != EOPNOTSUPP) throw EOSError(error, FTarget);
+}
+
+void TBlockTarget::KeepModeAndTimesOf(const TBlockSource& Source) {
+  if (Sys().fchmod(FHandle, Source.FMode) != 0) RaiseLastOSError(FTarget);
+  struct timespec times[2] = {{Source.FTimes[0], Source.FTimes[1]}, {Source.FTimes[2], Source.FTimes[3]}};
+  if (Sys().futimens(FHandle, times) != 0) RaiseLastOSError(FTarget);
+}
+
+void TBlockTarget::Commit() {
+  int handle = FHandle;
+  FHandle = -1;
+  // A late write error (a full disk, a network file system) shows only at close.
+  if (Sys().close(handle) != 0 || Sys().rename(FTemporary.c_str(), FTarget.c_str()) != 0) {
+    int error = errno;
+    Sys().unlink(FTemporary.c_str());
+    throw EOSError(error, FTarget);
+  }
+}
+
+}  // namespace platform

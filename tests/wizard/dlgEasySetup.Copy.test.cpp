@@ -1,0 +1,207 @@
+// The copy page on a real package: the update, its log and bars, cancel during the copy, and the
+// errors that end the page's work.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QProgressBar>
+#include <QTest>
+#include <QTimer>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+
+#include "OXCheckedTreeView.h"
+#include "WizardTestSupport.h"
+#include "dlgEasySetup.h"
+#include "platform/FileSystem.h"
+#include "platform/NamedMutex.h"
+#include "platform/OSError.h"
+#include "platform/posix/SysCalls.h"
+
+namespace {
+
+using platform::posix::ScopedSysCall;
+using platform::posix::SysCalls;
+
+const QColor Disabled(96, 104, 112);
+const QString CopyFinishedText = "Копирование завершено. Для продолжения нажмите \"Далее>\"";
+
+class WizardCopy : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Client.InstallClient();
+    // The package: the common-data part replaces one file and adds two, the document part adds
+    // a nested file and has an empty folder.
+    Package.WriteFile("QuentaSetupData/Client/Templates/Itog.xlt", "Итог 2015");
+    Package.WriteFile("QuentaSetupData/Client/Data/Регионы.txt", "77 Москва");
+    Package.WriteFile("QuentaSetupData/Client/Data/empty.dat", "");
+    Package.WriteFile("QuentaSetupData/Орвел-Квело/Нормативы/Сборник 01.txt", "Сборник 2015");
+    Package.MakeDir("QuentaSetupData/Орвел-Квело/Пустая папка");
+    // UTF-8 with its byte-order mark: without one the file reads as Windows-1251.
+    Package.WriteFile("settings.ini", "\xEF\xBB\xBF[links]\nnorms=Нормативы\n[CommonSettings.XML]\nExternalFileExts=.pdf\n");
+    Client.Root().WriteFile("common/Orvel/OrvelKvelo 7/Client/Templates/Itog.xlt", "Итог 2014");
+    Client.Root().WriteFile("home/Documents/Орвел-Квело/Нормативы/Сборник 01.txt", "Сборник 2014");
+    Client.Root().MakeDir("home/.local/share/Orvel/OrvelKvelo 7/Client/Settings");
+  }
+
+  std::string Common(const std::string& rel) const { return Client.Root().File("common/Orvel/OrvelKvelo 7/Client/" + rel); }
+  std::string Docs(const std::string& rel) const { return Client.Root().File("home/Documents/Орвел-Квело/" + rel); }
+  std::string Settings() const {
+    return Client.Root().File("home/.local/share/Orvel/OrvelKvelo 7/Client/Settings/CommonSetting.xml");
+  }
+
+  TfrmEasySetup& Open() {
+    if (platform::NamedMutexExists("OrvelKvelo_client")) {
+      ADD_FAILURE() << "the client's mutex is held: the form would end the test process";
+      std::abort();
+    }
+    Form = std::make_unique<TfrmEasySetup>(Package.Path(), Boxes);
+    Form->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    return *Form;
+  }
+  void Next() { QTest::mouseClick(Form->Image3, Qt::LeftButton); }
+  void Cancel() { QTest::mouseClick(Form->Image2, Qt::LeftButton); }
+  QStringList LogLines() const { return Form->memStatus->toPlainText().split('\n'); }
+  // A backup folder of this run is left in the folder.
+  static bool HasBackupOfThisRun(const std::string& root) {
+    return platform::DirectoryExists(root + "QuentaBackup") && !platform::ListDirectory(root + "QuentaBackup").empty();
+  }
+
+  TClientSandbox Client;
+  TTempDir Package;
+  TScriptedMessageBoxes Boxes;
+  std::unique_ptr<TfrmEasySetup> Form;
+};
+
+TEST_F(WizardCopy, WholeRunUpdatesTheClientAndLogsEveryStep) {
+  TfrmEasySetup& form = Open();
+  Next();
+  EXPECT_TRUE(Boxes.Shown.empty());
+  EXPECT_EQ(form.PageState(), psCopyData);
+  EXPECT_EQ(ReadWholeFile(Common("Templates/Itog.xlt")), "Итог 2015");
+  EXPECT_EQ(ReadWholeFile(Common("Data/Регионы.txt")), "77 Москва");
+  EXPECT_EQ(ReadWholeFile(Docs("Нормативы/Сборник 01.txt")), "Сборник 2015");
+  EXPECT_FALSE(platform::DirectoryExists(Docs("Пустая папка")));
+  EXPECT_NE(ReadWholeFile(Settings()).find("ExternalFileExts=\".pdf\""), std::string::npos);
+
+  const QStringList lines = LogLines();
+  const int replaced = lines.indexOf("Файл \"Templates/Itog.xlt\" сохранен в бэкапе.");
+  ASSERT_GE(replaced, 1);
+  EXPECT_TRUE(lines[replaced - 1].startsWith("Создана директория \"" + QString::fromStdString(Common("QuentaBackup/"))));
+  EXPECT_EQ(lines[replaced + 1], "Файл \"Templates/Itog.xlt\" обновлен.");
+  EXPECT_TRUE(lines.contains("Файл \"Data/Регионы.txt\" добавлен."));
+  EXPECT_TRUE(lines.contains("Файл \"Data/empty.dat\" добавлен."));
+  EXPECT_LT(replaced, lines.indexOf("Файл \"Нормативы/Сборник 01.txt\" сохранен в бэкапе."));  // common first
+  const int entries = 8;  // Templates, Itog.xlt, Data, Регионы.txt, empty.dat; Нормативы, Сборник 01.txt, Пустая папка
+  EXPECT_EQ(lines.mid(lines.size() - 4),
+            (QStringList{"Все файлы обновлены.", "Количество обновленных файлов: " + QString::number(entries), "",
+                         "Для продолжения нажмите \"Далее>\""}));
+  EXPECT_EQ(form.GetDataList().Count(), static_cast<std::size_t>(entries));
+  EXPECT_EQ(form.pbStatus->maximum(), entries);
+  EXPECT_EQ(form.pbStatus->value(), entries);
+  EXPECT_EQ(form.pbCurrentProgress->value(), 100);
+  EXPECT_FALSE(form.pbStatus->isVisible());
+  EXPECT_FALSE(form.pbCurrentProgress->isVisible());
+  EXPECT_EQ(form.lblStatus->Caption(), CopyFinishedText);
+  EXPECT_EQ(form.lblNext->FontColor(), form.palette().color(QPalette::WindowText));
+
+  // The document package is offered in the tree, its ticks from settings.ini.
+  Next();
+  ASSERT_EQ(form.PageState(), psShortCuts);
+  TOXCheckedTreeView* tree = form.tvShortCuts;
+  ASSERT_EQ(tree->topLevelItemCount(), 2);
+  QTreeWidgetItem* norms = tree->findItems("Нормативы", Qt::MatchExactly).value(0);
+  ASSERT_TRUE(norms);
+  EXPECT_TRUE(tree->GetChecked(norms));
+  EXPECT_TRUE(norms->isExpanded());
+  EXPECT_EQ(norms->child(0)->text(0), "Сборник 01.txt");
+  EXPECT_EQ(form.GetDataList()[static_cast<std::size_t>(TOXCheckedTreeView::NodeData(norms->child(0)))],
+            "Нормативы/Сборник 01.txt");
+}
+
+// While the copy runs its page keeps the window alive: the status line names the file and "Далее >"
+// looks disabled. A failing file's box shows that, and the copy goes on after it.
+TEST_F(WizardCopy, DuringTheCopyTheStatusNamesTheFileAndAFailureIsShownAndSkipped) {
+  static const std::string blocked = Package.File("QuentaSetupData/Client/Data/Регионы.txt");
+  ScopedSysCall<decltype(SysCalls::open)> denied(&SysCalls::open, [](const char* path, int flags, mode_t mode) {
+    if (blocked == path) {
+      errno = EACCES;
+      return -1;
+    }
+    return ::open(path, flags | O_CLOEXEC, mode);
+  });
+  TfrmEasySetup& form = Open();
+  bool seen = false;
+  Boxes.WhileShown = [&](const TShownBox&) {
+    EXPECT_EQ(form.lblStatus->Caption().toStdString(), blocked);
+    EXPECT_EQ(form.lblNext->FontColor(), Disabled);
+    EXPECT_TRUE(form.pbStatus->isVisible());
+    EXPECT_TRUE(form.GetStartInstall());
+    seen = true;
+  };
+  Next();
+  ASSERT_TRUE(seen);
+  EXPECT_EQ(Boxes.Shown, (std::vector<TShownBox>{{mbkMessage, "Step: 1 - " + platform::SystemErrorText(EACCES), "Quenta Setup"}}));
+  EXPECT_TRUE(LogLines().contains("Ошибка обновления файла: \"Data/Регионы.txt\""));
+  EXPECT_EQ(ReadWholeFile(Common("Templates/Itog.xlt")), "Итог 2015");
+  EXPECT_EQ(form.lblStatus->Caption(), CopyFinishedText);
+}
+
+TEST_F(WizardCopy, CancelDuringTheCopy) {
+  for (bool yes : {true, false}) {
+    SCOPED_TRACE(yes ? "Yes" : "No");
+    SetUp();  // the destination as before the update
+    TfrmEasySetup& form = Open();
+    Boxes.Shown.clear();
+    // Runs at the first processing of events inside the copy.
+    QTimer during;
+    during.setInterval(0);
+    QObject::connect(&during, &QTimer::timeout, &form, [&] {
+      if (!form.GetStartInstall()) return;
+      during.stop();
+      Boxes.Answers = {yes};
+      Cancel();
+    });
+    during.start();
+    Next();
+    during.stop();
+    EXPECT_EQ(Boxes.Shown, (std::vector<TShownBox>{{mbkQuestion, "Отменить процесс квента обновления?", "Завершение программы"}}));
+    if (yes) {
+      EXPECT_FALSE(form.isVisible());
+      EXPECT_TRUE(form.GetCloseStatus());
+      EXPECT_TRUE(LogLines().contains("Произвожу процесс восстановления данных."));
+      EXPECT_EQ(ReadWholeFile(Common("Templates/Itog.xlt")), "Итог 2014");
+      EXPECT_EQ(ReadWholeFile(Docs("Нормативы/Сборник 01.txt")), "Сборник 2014");
+      EXPECT_FALSE(HasBackupOfThisRun(Common("")));
+      EXPECT_FALSE(HasBackupOfThisRun(Docs("")));
+    } else {
+      EXPECT_TRUE(form.isVisible());
+      EXPECT_FALSE(form.GetBreakInstall());
+      EXPECT_EQ(LogLines().back(), "Для продолжения нажмите \"Далее>\"");
+      EXPECT_EQ(ReadWholeFile(Common("Templates/Itog.xlt")), "Итог 2015");
+      EXPECT_EQ(ReadWholeFile(Docs("Нормативы/Сборник 01.txt")), "Сборник 2015");
+    }
+    Form.reset();
+  }
+}
+
+TEST_F(WizardCopy, MalformedClientSettingsStopThePageBeforeAnyCopy) {
+  WriteWholeFile(Settings(), "<Options ExternalFileExts=\".doc\"");
+  TfrmEasySetup& form = Open();
+  Next();
+  ASSERT_EQ(Boxes.Shown.size(), 1u);
+  EXPECT_EQ(Boxes.Shown[0].Kind, mbkError);
+  EXPECT_EQ(ReadWholeFile(Common("Templates/Itog.xlt")), "Итог 2014");
+  EXPECT_FALSE(platform::FileExists(Common("Data/Регионы.txt")));
+  EXPECT_EQ(ReadWholeFile(Settings()), "<Options ExternalFileExts=\".doc\"");
+  EXPECT_EQ(form.PageState(), psCopyData);
+  EXPECT_FALSE(form.GetStartInstall());
+  EXPECT_EQ(form.lblStatus->Caption(), CopyFinishedText);
+  Next();
+  EXPECT_EQ(form.PageState(), psShortCuts);
+}
+
+}  // namespace
