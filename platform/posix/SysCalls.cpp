@@ -18,7 +18,7 @@ SysCalls& Sys() {
   static SysCalls calls{RealOpen, ::close,  ::read,    ::write,   ::lseek,   RealFstat, RealStat, ::ftruncate,
                         ::getenv, ::mkdir,  ::unlink,  ::rmdir,   ::rename,  ::opendir, ::readdir, ::closedir,
                         ::getuid, ::getpwuid_r, ::readlink, ::socket, ::bind,
-                        ::getrandom, ::fsync, ::fchmod};
+                        ::getrandom, ::fsync, ::fchmod, ::chmod, ::posix_spawnp, ::waitpid};
   return calls;
 }
 }  // namespace platform::posix

@@ -4,9 +4,11 @@
 
 #include <dirent.h>
 #include <pwd.h>
+#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/wait.h>
 
 #include <utility>
 
@@ -37,6 +39,10 @@ struct SysCalls {
   ssize_t (*getrandom)(void* buf, size_t count, unsigned int flags);
   int (*fsync)(int fd);
   int (*fchmod)(int fd, mode_t mode);
+  int (*chmod)(const char* path, mode_t mode);
+  int (*posix_spawnp)(pid_t* pid, const char* file, const posix_spawn_file_actions_t* actions,
+                      const posix_spawnattr_t* attributes, char* const argv[], char* const envp[]);
+  pid_t (*waitpid)(pid_t pid, int* status, int options);
 };
 
 // The table in use; starts with the real calls.
