@@ -11,6 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libxml2-dev libicu-dev
   qt6-base-dev
+  libcurl4-openssl-dev libcpp-httplib-dev apache2
 )
 
 # Only ./run.sh fuzz needs these: clang with its libFuzzer runtime.

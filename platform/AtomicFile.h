@@ -13,4 +13,8 @@ namespace platform {
 // A symbolic link at path is replaced by the file, not followed.
 void WriteFileAtomically(const std::string& path, std::string_view contents);
 
+// The same, for a file whose permissions the caller decides (a desktop entry must be executable):
+// the file gets permissions less the umask, whatever the old file had.
+void WriteFileAtomically(const std::string& path, std::string_view contents, unsigned permissions);
+
 }  // namespace platform

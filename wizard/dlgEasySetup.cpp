@@ -10,8 +10,12 @@
 #include <QStringList>
 
 #include <cstdlib>
+#include <span>
+#include <string_view>
+#include <vector>
 
 #include "Artwork.h"
+#include "FWOpenDirectory.h"
 #include "MessageBoxes.h"
 #include "OXCheckedTreeView.h"
 #include "Ox.Types.h"
@@ -19,6 +23,7 @@
 #include "Runtime.Strings.h"
 #include "SysInfo.Core.Kvelo7.h"
 #include "platform/FileSystem.h"
+#include "platform/NameFolding.h"
 #include "platform/NamedMutex.h"
 #include "platform/PrivateProfile.h"
 
@@ -83,6 +88,24 @@ std::string SettingsPath(std::string value) {
   for (char& c : value)
     if (c == '\\') c = '/';
   return value;
+}
+
+// Whether Folder holds the file Names[0]/Names[1]/..., every name compared without regard to letter
+// case: the client's package was made on Windows, where "okvelo.exe" names its "OKvelo.exe".
+bool HoldsPathIgnoringCase(const std::string& Folder, std::span<const std::string_view> Names) {
+  if (Names.empty()) return false;
+  const bool last = Names.size() == 1;
+  std::vector<platform::TFileEntry> entries;
+  try {
+    entries = platform::ListDirectory(Folder);
+  } catch (const Exception&) {
+    return false;  // an unreadable folder holds nothing the wizard could use
+  }
+  for (const platform::TFileEntry& entry : entries) {
+    if (!platform::SameName(entry.Name, Names.front()) || entry.IsDirectory == last) continue;
+    if (last || HoldsPathIgnoringCase(Folder + entry.Name + PathDelim, Names.subspan(1))) return true;
+  }
+  return false;
 }
 
 // Runs the callable when the scope ends, also when an exception leaves it.
@@ -225,6 +248,14 @@ void TfrmEasySetup::CreateControls() {
   pbCurrentProgress->setRange(0, 100);
   pbCurrentProgress->setTextVisible(false);
   pbCurrentProgress->hide();
+
+  FWOpenDirectory1 = new TFWOpenDirectory(this);
+  FWOpenDirectory1->SetStatusText("Specify the directory:");
+  FWOpenDirectory1->SetStartDir("/");
+  FWOpenDirectory1->SetTitle("Browse For Folder");
+  FWOpenDirectory1->SetOnChangeFolder([this](TFWOpenDirectory* sender, const std::string& path, bool& enable) {
+    Guarded([&] { FWOpenDirectory1ChangeFolder(sender, path, enable); });
+  });
 
   setTabOrder(memInfo, pbStatus);
   setTabOrder(pbStatus, memStatus);
@@ -499,6 +530,12 @@ void TfrmEasySetup::lblCancelMouseUp(QObject*, Qt::MouseButton Button) { Image3M
 // Ticking a node never changes its subnodes.
 void TfrmEasySetup::tvShortCutsCheck(TOXCheckedTreeView*, QTreeWidgetItem*, bool&, bool& ApplyForSubNodes) {
   ApplyForSubNodes = false;
+}
+
+// OK only for the folder of an installed client.
+void TfrmEasySetup::FWOpenDirectory1ChangeFolder(TFWOpenDirectory*, const std::string& Path, bool& EnableButton) {
+  static constexpr std::string_view ClientExecutable[] = {"Client", "okvelo.exe"};
+  EnableButton = HoldsPathIgnoringCase(IncludeTrailingPathDelimiter(Path), ClientExecutable);
 }
 
 bool TfrmEasySetup::HasDisabledColor(const TLabel* Label) { return Label->FontColor() == DisabledLabelColor; }

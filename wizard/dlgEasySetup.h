@@ -32,6 +32,7 @@ class QCloseEvent;
 class QPlainTextEdit;
 class QProgressBar;
 class QTreeWidgetItem;
+class TFWOpenDirectory;
 class TOXCheckedTreeView;
 
 enum class TPageState { psHello, psCopyData, psShortCuts, psConnections, psDone, psClose };
@@ -66,6 +67,8 @@ class TfrmEasySetup : public QWidget {
   TRichEdit* memStatus;
   TOXCheckedTreeView* tvShortCuts;
   QProgressBar* pbCurrentProgress;
+  // Non-visual: a folder browse dialog that allows only a client's folder; the wizard never opens it.
+  TFWOpenDirectory* FWOpenDirectory1;
 
   // The state, for whoever watches the wizard.
   const std::string& BaseFolder() const { return FBaseFolder; }
@@ -102,6 +105,7 @@ class TfrmEasySetup : public QWidget {
   void lblCancelMouseDown(QObject* Sender, Qt::MouseButton Button);
   void lblCancelMouseUp(QObject* Sender, Qt::MouseButton Button);
   void tvShortCutsCheck(TOXCheckedTreeView* Sender, QTreeWidgetItem* ANode, bool& NewState, bool& ApplyForSubNodes);
+  void FWOpenDirectory1ChangeFolder(TFWOpenDirectory* Sender, const std::string& Path, bool& EnableButton);
 
   void LoadSettings();
   void SetPageState(TPageState Page);

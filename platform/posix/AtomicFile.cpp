@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <optional>
 
 #include "Runtime.Strings.h"
 #include "SysCalls.h"
@@ -63,25 +64,37 @@ void WriteAll(int fd, std::string_view contents, const std::string& path) {
 }
 }  // namespace
 
-void WriteFileAtomically(const std::string& path, std::string_view contents) {
+namespace {
+// Without permissions the file keeps the old file's bits.
+void WriteThroughTemporary(const std::string& path, std::string_view contents, std::optional<unsigned> permissions) {
   struct stat old {};
-  const bool replacing = Sys().stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+  const bool keepOldMode = !permissions && Sys().stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+  const mode_t createMode = permissions ? static_cast<mode_t>(*permissions) : 0666;
 
   std::string temporaryName;
   int fd = -1;
   for (int attempt = 0; fd < 0; ++attempt) {
     temporaryName = TemporaryName(path);
-    fd = Sys().open(temporaryName.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+    fd = Sys().open(temporaryName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, createMode);
     if (fd < 0 && (errno != EEXIST || attempt == 8)) RaiseLastOSError(path);
   }
   TTemporaryFile temporary(temporaryName, fd);
 
   WriteAll(temporary.Fd(), contents, path);
-  if (replacing && Sys().fchmod(temporary.Fd(), old.st_mode & 07777) != 0) RaiseLastOSError(path);
+  if (keepOldMode && Sys().fchmod(temporary.Fd(), old.st_mode & 07777) != 0) RaiseLastOSError(path);
   // Without the flush a crash after the rename could leave an empty file where the old one was.
   if (Sys().fsync(temporary.Fd()) != 0) RaiseLastOSError(path);
   if (!temporary.Close()) RaiseLastOSError(path);
   if (!temporary.RenameTo(path)) RaiseLastOSError(path);
+}
+}  // namespace
+
+void WriteFileAtomically(const std::string& path, std::string_view contents) {
+  WriteThroughTemporary(path, contents, std::nullopt);
+}
+
+void WriteFileAtomically(const std::string& path, std::string_view contents, unsigned permissions) {
+  WriteThroughTemporary(path, contents, permissions);
 }
 
 }  // namespace platform

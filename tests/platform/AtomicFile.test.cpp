@@ -46,6 +46,19 @@ TEST(AtomicFile, CreatesAndReplacesKeepingThePermissionBitsAndNoTemporary) {
   EXPECT_THAT(NamesIn(dir.Path()), ElementsAre("Connections.xml"));
 }
 
+TEST(AtomicFile, GivenPermissionsWinOverTheOldFilesLessTheUmask) {
+  TTempDir dir;
+  const std::string path = dir.File("a.desktop");
+  const mode_t mask = ::umask(022);
+  WriteFileAtomically(path, "first", 0755);
+  EXPECT_EQ(ModeOf(path), 0755u);
+  WriteFileAtomically(path, "second", 0666);
+  ::umask(mask);
+  EXPECT_EQ(dir.ReadFile("a.desktop"), "second");
+  EXPECT_EQ(ModeOf(path), 0644u);
+  EXPECT_THAT(NamesIn(dir.Path()), ElementsAre("a.desktop"));
+}
+
 TEST(AtomicFile, ASymbolicLinkIsReplacedAndItsTargetLeftAlone) {
   TTempDir dir;
   const std::string target = dir.WriteFile("target.xml", "target");
