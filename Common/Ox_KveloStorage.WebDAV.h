@@ -1,13 +1,19 @@
 #pragma once
 // Data sources on WebDAV servers: any server holding estimate documents (TWebDAVConnection) and
-// the maker's web document service (TOrvelKveloRuKveloStorage::TConnection). The read-only storage
-// that works through these connections is to join this unit; for now it offers the service's
-// connection and AddConnectionToPool, which the wizard uses.
+// the maker's web document service (TOrvelKveloRuKveloStorage::TConnection), and the read-only
+// storage over them: every collection is a folder, every resource carrying a document type in
+// the estimate namespace an estimate document, every other resource an external document.
+// Nothing is ever written to the server.
 
 #include <string>
 
+#include "Common.SysUtils.h"
+#include "Ox.Types.h"
+#include "Ox_KveloStorage.Types.h"
 #include "Ox_Storage.ConnectionPool.h"
 #include "Ox_Storage.Types.h"
+
+class TPropFindEntry;
 
 // A WebDAV server holding estimate documents: class identifier "OX.WebDAV.ReadOnly", used for
 // estimates only. Its Address (the root URL of the document tree) is stored. Connecting only marks
@@ -39,11 +45,133 @@ class TWebDAVConnection : public TConnectionOf<TWebDAVConnection, TServerConnect
   bool FConnected = false;
 };
 
-// The maker's web document service.
-class TOrvelKveloRuKveloStorage {
+// A WebDAV collection (the connection's Address, used exactly as stored) as a read-only folder
+// tree. Folder contents are not cached: every listing asks the server again and gives new
+// entries. Entries refer to the storage without keeping it: it must outlive their use.
+class TWebDAVReadOnlyKveloStorage : public TKveloStorageOf<TWebDAVConnection> {
+ public:
+  class TEntry;
+  class TFolder;
+  class TDocument;
+  class TExternalDocument;
+
+  static const TMetaClass& MetaClass();
+  explicit TWebDAVReadOnlyKveloStorage(TConnection& AConnection);
+
+  // 18 normal, 15 large, 2 tile, -1 for any other size.
+  std::int32_t GetImageIndex(std::int32_t Size) override;
+  bool IsReadOnly() override { return true; }
+  TInterfacePtr<IKveloStorageFolder> GetRoot() override { return FRoot; }
+
+  // An href of a listing as an absolute URL: one starting with "http://" (any letter case) as it
+  // is; a server-relative one after the protocol, lower-case host and port of the connection's
+  // address ("/dav/a.xml" on "http://H:8080/dav/" gives "http://h:8080/dav/a.xml").
+  std::string AbsoluteUrl(const std::string& Href) const;
+
+ protected:
+  TWebDAVReadOnlyKveloStorage(TConnection& AConnection, const TMetaClass& AClass);
+
+ private:
+  TInterfacePtr<IKveloStorageFolder> FRoot;
+};
+
+// An entry of the storage: its name is the decoded last segment of its URL, and every change to
+// it is refused.
+class TWebDAVReadOnlyKveloStorage::TEntry : public TFlexibleInterfacedObject, public virtual IKveloStorageEntry {
+ public:
+  TEntry(TWebDAVReadOnlyKveloStorage& AStorage, const TPropFindEntry& APropFindEntry);
+  TEntry(TWebDAVReadOnlyKveloStorage& AStorage, std::string AUrl);
+
+  HRESULT QueryInterface(const TGUID& AIID, void** Obj) override;
+  std::string GetTitle() override { return FDescription; }
+  std::string GetDescription() override { return FDescription; }
+  void SetDescription(const std::string& Value) override;
+  TDateTime GetDateCreate() override { return FDateCreate; }
+  TDateTime GetDateChange() override { return FDateChange; }
+  void Delete() override;
+  void MoveTo(const TInterfacePtr<IKveloStorageFolder>& ATarget) override;
+
+  TWebDAVReadOnlyKveloStorage& Storage() const { return FStorage; }
+  const std::string& Description() const { return FDescription; }
+  // Absolute, percent-encoded as the server gave it.
+  const std::string& Url() const { return FUrl; }
+
+ protected:
+  [[noreturn]] void RaiseReadOnly() const;
+
+  std::string FDescription;
+  std::string FUrl;
+  TWebDAVReadOnlyKveloStorage& FStorage;
+  TDateTime FDateCreate = 0;  // the change date: the listing gives no other
+  TDateTime FDateChange = 0;
+};
+
+class TWebDAVReadOnlyKveloStorage::TFolder : public TEntry, public IKveloStorageFolder {
+ public:
+  using TEntry::TEntry;
+
+  HRESULT QueryInterface(const TGUID& AIID, void** Obj) override;
+  // True also for an empty collection: finding out would cost a listing.
+  bool GetHasSubItems() override { return true; }
+  TFolderProperties GetProperies() override { return {}; }
+  void SetProperties(const TFolderProperties& Value) override;
+  TInterfacePtr<IKveloStorageFolder> CreateFolder(const std::string& ADescription) override;
+  TInterfacePtr<IKveloStorageDocument> CreateDocument(const std::string& ADescription,
+                                                      const TOxDocCommonProperties& AProperties,
+                                                      TStream& AData) override;
+  TInterfacePtr<IKveloStorageExternalDocument> CreateExternalDocument(const std::string& ADescription,
+                                                                      TStream& AData) override;
+  // The members of the collection in the server's order, the collection itself left out when its
+  // href names this folder's URL (one trailing "/" aside). Transport and status failures keep
+  // their class and get the message "Ошибка получении дочерних элементов по ссылке\r\n<decoded
+  // URL>\r\nТекст ошибки: <message>".
+  TKveloStorageEntries LoadChildItems() override;
+  // Not available (assertion).
+  TInterfacePtr<IKveloStorageEntry> FindEntry(const std::string& AShortPath) override;
+};
+
+class TWebDAVReadOnlyKveloStorage::TDocument : public TEntry, public IKveloStorageDocument {
+ public:
+  // APropFindEntry must not be a collection (assertion).
+  TDocument(TWebDAVReadOnlyKveloStorage& AStorage, const TPropFindEntry& APropFindEntry, TKveloDocumentType ADocType);
+
+  // The "KveloDocType" property of the estimate namespace as a document type; none when it is
+  // missing or no ordinal of one.
+  static TNullable<TKveloDocumentType> GetDocType(const TPropFindEntry& APropFindEntry);
+
+  HRESULT QueryInterface(const TGUID& AIID, void** Obj) override;
+  // Only the document type is known.
+  TOxDocCommonProperties GetProperties() override { return TOxDocCommonProperties::Create(FDocType); }
+  // Downloads the document and opens it read-only; nothing is locked on the server. A document
+  // the server no longer has (404) raises EKveloStorageError ItemNotFound with the HTTP error inside.
+  TInterfacePtr<IKveloStorageOpenedDocument> OpenAndLockData(TStream& AData) override;
+  // Downloads the document; the web client's errors pass on.
+  void ReadData(TStream& AData) override;
+  TKveloDocumentType DocType() const { return FDocType; }
+
+ private:
+  TKveloDocumentType FDocType;
+};
+
+class TWebDAVReadOnlyKveloStorage::TExternalDocument : public TEntry, public IKveloStorageExternalDocument {
+ public:
+  using TEntry::TEntry;
+
+  HRESULT QueryInterface(const TGUID& AIID, void** Obj) override;
+  void ReadData(TStream& AData) override;
+  // Copies the file into the temporary folder under its own name (made safe for a file name),
+  // read-only, and hands it to the desktop's application for its type. The copy is downloaded
+  // beside the old one and replaces it only when complete.
+  void Edit() override;
+  // The copy's file name: the entry's name without path separators, "..", or control characters.
+  static std::string LocalFileName(const std::string& ADescription);
+};
+
+// The maker's web document service: the same storage on the service's connection.
+class TOrvelKveloRuKveloStorage : public TWebDAVReadOnlyKveloStorage {
  public:
   // The service's connection: class identifier "OX.OrvelKvelo.Ru.KveloDocs", shown as
-  // "Данные с " + WebServiceDomain. Its address stays empty: the storage knows the service.
+  // "Данные с " + WebServiceDomain. Its address stays empty.
   class TConnection : public TConnectionOf<TConnection, TWebDAVConnection> {
     KV_CLASS_INFO(TConnection)
 
@@ -55,8 +183,10 @@ class TOrvelKveloRuKveloStorage {
     };
     static const TMetaClass& MetaClass();
   };
+  using ConnectionClassType = TConnection;
 
-  TOrvelKveloRuKveloStorage() = delete;
+  static const TKveloStorage::TMetaClass& MetaClass();
+  explicit TOrvelKveloRuKveloStorage(::TConnection& AConnection);
 
   // Appends a new service connection captioned WebServiceHost to the pool, which owns it, and
   // returns it. The pool takes duplicates: check first with Pool.FindConnection(TConnection::ClassID()).

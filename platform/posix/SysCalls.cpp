@@ -21,7 +21,7 @@ SysCalls& Sys() {
                         ::getuid, ::getpwuid_r, ::readlink, ::socket, ::bind,
                         ::getrandom, ::fsync,
                         ::lstat,  ::pread,  ::copy_file_range, ::fchmod, ::futimens, ::symlink, ::acl_extended_fd,
-                        ::acl_set_fd};
+                        ::acl_set_fd, ::chmod, ::posix_spawnp, ::waitpid};
   return calls;
 }
 }  // namespace platform::posix

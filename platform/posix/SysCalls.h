@@ -4,10 +4,12 @@
 
 #include <dirent.h>
 #include <pwd.h>
+#include <spawn.h>
 #include <sys/acl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/wait.h>
 
 #include <utility>
 
@@ -46,6 +48,11 @@ struct SysCalls {
   int (*symlink)(const char* target, const char* path);
   int (*acl_extended_fd)(int fd);
   int (*acl_set_fd)(int fd, acl_t acl);
+  // Programs started without a shell, file attributes by name.
+  int (*chmod)(const char* path, mode_t mode);
+  int (*posix_spawnp)(pid_t* pid, const char* file, const posix_spawn_file_actions_t* actions,
+                      const posix_spawnattr_t* attributes, char* const argv[], char* const envp[]);
+  pid_t (*waitpid)(pid_t pid, int* status, int options);
 };
 
 // The table in use; starts with the real calls.
