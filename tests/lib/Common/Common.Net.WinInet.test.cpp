@@ -34,7 +34,9 @@ class TTestServer {
  public:
   TTestServer() {
     FPort = FServer.bind_to_any_port("127.0.0.1");
-    FServer.set_logger([this](const httplib::Request& request, const httplib::Response&) {
+    // Recorded before the response goes out: the logger runs only after it, when the client may
+    // already be looking.
+    FServer.set_post_routing_handler([this](const httplib::Request& request, httplib::Response&) {
       std::lock_guard lock(FMutex);
       FSeen.Method = request.method;
       FSeen.Target = request.target;
