@@ -1,11 +1,8 @@
 #include "Ox_KveloStorage.WebDAV.h"
 
-#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <iostream>
@@ -22,6 +19,7 @@
 #include "support/ApacheDav.h"
 #include "support/MessageOf.h"
 #include "support/ScopedEnv.h"
+#include "support/RunProgram.h"
 #include "support/TempDir.h"
 
 using ::testing::HasSubstr;
@@ -386,20 +384,7 @@ TEST_F(WebDAVStorageOnServer, KveloDocsShowsTheTreeAndDownloads) {
   const std::string err = FDir.File("err.txt");
   auto run = [&](std::vector<std::string> args) {
     args.insert(args.begin(), KV_KVELO_DOCS);
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    if (spawned == 0) waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return RunProgram(std::move(args), out, err);
   };
 
   ASSERT_EQ(run({FServer->Url()}), 0) << ReadWholeFile(err);

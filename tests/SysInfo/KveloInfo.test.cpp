@@ -1,9 +1,6 @@
 // The support tool kvelo-info, run as a program against a sandbox machine.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <map>
@@ -17,6 +14,7 @@
 #include "Runtime.Strings.h"
 #include "platform/CodePages.h"
 #include "platform/FormatSettings.h"
+#include "support/RunProgram.h"
 
 namespace {
 struct TRun {
@@ -29,21 +27,10 @@ struct TRun {
 // Runs the tool with the test's environment; its output goes through a file of the sandbox.
 TRun RunKveloInfo(const TClientSandbox& sandbox, std::vector<std::string> args) {
   args.insert(args.begin(), KV_KVELO_INFO);
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
   const std::string outFile = sandbox.Dir().File("kvelo-info.out");
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   TRun run;
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) return run;
-  int status = 0;
-  waitpid(pid, &status, 0);
-  run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.ExitCode = RunProgram(std::move(args), outFile);
+  if (run.ExitCode == -1) return run;
   run.Output = ReadWholeFile(outFile);
   for (const std::string& line : SplitString(run.Output, '\n')) {
     const std::size_t eq = line.find('=');
