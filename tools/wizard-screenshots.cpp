@@ -16,6 +16,8 @@
 #include <string>
 
 #include "MessageBoxes.h"
+#include "Ox_KveloStorage.WebDAV.h"
+#include "SysInfo.Core.Kvelo7.h"
 #include "dlgEasySetup.h"
 
 namespace {
@@ -132,6 +134,9 @@ const char* PageName(TPageState page) {
 
 int main(int argc, char** argv) {
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // As the program starts: stored connections must be recognised, or a save would drop them.
+  InitializeKveloFolderOverrides();
+  InitializeConnectionClasses();
   QApplication app(argc, argv);
   if (argc != 3) {
     std::fprintf(stderr, "usage: wizard-screenshots <package folder> <output folder>\n");

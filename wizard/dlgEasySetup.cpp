@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QScreen>
 #include <QStringList>
+#include <QTreeWidgetItemIterator>
 
 #include <algorithm>
 #include <cstdlib>
@@ -24,11 +25,13 @@
 #include "Runtime.Exceptions.h"
 #include "Runtime.Strings.h"
 #include "Setup.BackupFolder.h"
+#include "Setup.Connections.h"
 #include "Setup.ExternalFileExts.h"
 #include "Setup.FileUpdate.h"
 #include "Setup.Host.h"
 #include "Setup.PackageScan.h"
 #include "Setup.Rollback.h"
+#include "Setup.ShortCuts.h"
 #include "SysInfo.Core.Kvelo7.h"
 #include "platform/Clock.h"
 #include "platform/FormatSettings.h"
@@ -120,6 +123,11 @@ bool HoldsPathIgnoringCase(const std::string& Folder, std::span<const std::strin
     if (last || HoldsPathIgnoringCase(Folder + entry.Name + PathDelim, Names.subspan(1))) return true;
   }
   return false;
+}
+
+void CollapseWithSubNodes(QTreeWidgetItem* node) {
+  node->setExpanded(false);
+  for (int i = 0; i < node->childCount(); ++i) CollapseWithSubNodes(node->child(i));
 }
 
 // Runs the callable when the scope ends, also when an exception leaves it.
@@ -553,12 +561,63 @@ void TfrmEasySetup::CopyData() {
 
 void TfrmEasySetup::Rollback() {
   RollbackBackups(*FSetupHost, {{BackUpCommonFolder, KveloCommonFolder}, {BackUpAppFolder, KveloAppFolder}});
-  for (const std::string& link : *ShortCutList) platform::DeleteFile(link);
+  DeleteShortCuts(*ShortCutList);
 }
 
-void TfrmEasySetup::CreateShortCuts() {}
+TPackageFolders TfrmEasySetup::PackageFolders() const {
+  return {FBaseFolder + CommonPackageFolder, FBaseFolder + DocumentPackageFolder, KveloCommonFolder, KveloAppFolder};
+}
 
-void TfrmEasySetup::RegisterConnections() {}
+std::vector<QTreeWidgetItem*> TfrmEasySetup::TreeNodes() const {
+  std::vector<QTreeWidgetItem*> nodes;
+  for (QTreeWidgetItemIterator it(tvShortCuts); *it; ++it) nodes.push_back(*it);
+  return nodes;
+}
+
+TPackageEntry TfrmEasySetup::EntryOf(const QTreeWidgetItem* Node) const {
+  return PackageEntryOf(*DataList, static_cast<std::size_t>(TOXCheckedTreeView::NodeData(Node)));
+}
+
+// The links of the ticked items first; then the same tree becomes the connection page's: fresh
+// ticks from "connections", and the installed files left out, as only folders can be sources.
+void TfrmEasySetup::CreateShortCuts() {
+  std::vector<TPackageEntry> chosen;
+  for (QTreeWidgetItem* node : TreeNodes())
+    if (tvShortCuts->GetChecked(node)) chosen.push_back(EntryOf(node));
+  ::CreateShortCuts(chosen, PackageFolders(), *ShortCutList);
+
+  if (QTreeWidgetItem* first = tvShortCuts->topLevelItem(0)) CollapseWithSubNodes(first);
+  const TPackageFolders folders = PackageFolders();
+  std::vector<QTreeWidgetItem*> nodes = TreeNodes();
+  // From the last node up: deleting one never disturbs those still to be visited.
+  for (auto it = nodes.rbegin(); it != nodes.rend(); ++it) {
+    QTreeWidgetItem* node = *it;
+    const TPackageEntry entry = EntryOf(node);
+    const bool ticked = IsAutoConnection(IncludeTrailingPathDelimiter(entry.RelativePath));
+    tvShortCuts->SetChecked(node, ticked, false);
+    if (platform::FileExists(folders.InstalledPathOf(entry)))
+      delete node;
+    else if (ticked)
+      for (QTreeWidgetItem* n = node; n; n = n->parent()) n->setExpanded(true);
+  }
+}
+
+void TfrmEasySetup::CreateLink(const std::string& Target, const std::string& Name) {
+  ::CreateLink(Target, Name, *ShortCutList);
+}
+
+void TfrmEasySetup::RegisterConnections() {
+  std::vector<TPackageEntry> folders;
+  bool webService = false;
+  for (QTreeWidgetItem* node : TreeNodes()) {
+    if (!tvShortCuts->GetChecked(node)) continue;
+    if (SameText(node->text(0).toStdString(), WebServiceHost))
+      webService = true;
+    else
+      folders.push_back(EntryOf(node));
+  }
+  ::RegisterConnections(folders, webService, PackageFolders());
+}
 
 void TfrmEasySetup::MergeExternalFileExts() {
   ::MergeExternalFileExts(TKvelo7Information::CommonSettingFolder(), ExternalFileExts);

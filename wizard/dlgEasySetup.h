@@ -24,8 +24,11 @@
 #include <memory>
 #include <string>
 
+#include <vector>
+
 #include "FormControls.h"
 #include "Runtime.StringList.h"
+#include "Setup.PackageEntries.h"
 
 class IMessageBoxes;
 class QCloseEvent;
@@ -118,7 +121,13 @@ class TfrmEasySetup : public QWidget {
   void CopyData();
   void Rollback();
   void CreateShortCuts();
+  void CreateLink(const std::string& Target, const std::string& Name);
   void RegisterConnections();
+  // What the shortcut and connection pages work on: the packages, the tree's nodes in tree order
+  // (a parent before its children) and a node's DataList entry.
+  TPackageFolders PackageFolders() const;
+  std::vector<QTreeWidgetItem*> TreeNodes() const;
+  TPackageEntry EntryOf(const QTreeWidgetItem* Node) const;
   void MergeExternalFileExts();
   // The index of the item's small icon in ImageListHandle; an ".exe" gets an icon of its own.
   int GetIconIndex(const std::string& Path);
