@@ -547,9 +547,11 @@ inline void CopySmall(std::uint8_t* dest, const std::uint8_t* src, std::int32_t 
 
 // A read that lies wholly inside the buffer is the common case; it is kept inline and short.
 inline std::int32_t TBufferedStream::Read(void* Buffer, std::int32_t Count) {
-  // One unsigned test covers a position before the buffer (a huge offset) and one in or after it.
+  // A position before the buffer gives a huge unsigned offset, which the first test turns away;
+  // the second never adds to it, so it cannot wrap round into the buffer.
   const auto offset = static_cast<std::uint64_t>(FPosition) - static_cast<std::uint64_t>(FBuffStartPosition);
-  if (Count > 0 && offset + static_cast<std::uint64_t>(Count) <= static_cast<std::uint64_t>(FBuffLength)) {
+  const auto length = static_cast<std::uint64_t>(FBuffLength);
+  if (Count > 0 && offset < length && static_cast<std::uint64_t>(Count) <= length - offset) {
     kv::detail::CopySmall(static_cast<std::uint8_t*>(Buffer), FBuff.get() + offset, Count);
     FPosition += Count;
     return Count;

@@ -353,6 +353,28 @@ TEST(BufferedStream, SeeksInsideTheBufferKeepItAndSeeksOutsideDropIt) {
   EXPECT_THROW(stream.Seek(0, static_cast<TSeekOrigin>(7)), EAssertionFailed);
 }
 
+// A read that ends exactly at (or runs into) the buffer's start from before it, once after a real
+// fill and once after a fill at the end that found nothing, must come from the underlying stream.
+TEST(BufferedStream, ReadsJustBeforeTheBufferComeFromTheUnderlyingStream) {
+  TCountingStream source(1000);
+  TBufferedStream stream(&source, soReference);
+  stream.Seek(500, soBeginning);
+  EXPECT_EQ(ReadBytes(stream, 1), Expected(500 % 256, 1));  // buffer holds 500..999
+  for (std::int32_t count : {10, 20}) {
+    stream.Seek(490, soBeginning);
+    EXPECT_EQ(ReadBytes(stream, count), Expected(490 % 256, static_cast<std::size_t>(count))) << count;
+    EXPECT_EQ(stream.Position(), 490 + count);
+  }
+
+  stream.Seek(1010, soBeginning);
+  EXPECT_EQ(ReadBytes(stream, 4).size(), 0u);  // an empty fill from 1010
+  stream.Seek(1000, soBeginning);
+  EXPECT_EQ(ReadBytes(stream, 10).size(), 0u);
+  EXPECT_EQ(stream.Position(), 1000);
+  stream.Seek(995, soBeginning);
+  EXPECT_EQ(ReadBytes(stream, 15), Expected(995 % 256, 5));
+}
+
 TEST(BufferedStream, IsReadOnly) {
   TCountingStream source(10);
   TBufferedStream stream(&source, soReference);

@@ -439,6 +439,20 @@ TEST(ItemDatabase, ItemStreamsReadTheirItemOnly) {
             "TSimpleDBaseItemStream64 не предназначен для самостоятельного использования.");
 }
 
+// Each item ends where the next begins, so reading them back to front reads exactly up to the
+// start of what the file's buffer holds once the last item has moved the buffer past the index.
+TEST(ItemDatabase, ItemsReadBackToFront) {
+  DatabaseFixture fx;
+  std::string large(1048576 + 100, '\0');
+  for (std::size_t k = 0; k < large.size(); ++k) large[k] = static_cast<char>(k * 13 + 5);
+  const Items items = {{"a", "", "0123456789"}, {"b", "", "abcdefghij"}, {"c", "", large}};
+  TOXSimpleDBaseReader64 reader(fx.Write(items));
+  for (std::uint32_t i = 3; i-- > 0;) EXPECT_EQ(ItemData(reader, i), items[i].Data) << i;
+  std::vector<std::unique_ptr<TSimpleDBaseItemStream64>> streams;
+  for (std::uint32_t i = 0; i < 3; ++i) streams.push_back(reader.CreateItemStream(i));
+  for (std::uint32_t i = 3; i-- > 0;) EXPECT_EQ(ReadAll(*streams[i], 10), items[i].Data) << i;
+}
+
 TEST(ItemDatabase, ItemStreamsOutliveTheirReaderAsClosedStreams) {
   DatabaseFixture fx;
   const std::string path = fx.Write(kVersion5Items);
