@@ -41,9 +41,6 @@ namespace {
 
 const char ApplicationTitle[] = "Quenta Setup";
 const char ClientMutexName[] = "OrvelKvelo_client";
-const char SettingsFileName[] = "settings.ini";
-const char DocumentPackageFolder[] = "QuentaSetupData/Орвел-Квело/";
-const char CommonPackageFolder[] = "QuentaSetupData/Client/";
 
 const char ClientRunningText[] = "Для установки обновления , необходимо завершить работу клиента Орвел Квело.";
 const char ClientRunningCaption[] = "Внимание !!!";

@@ -3,21 +3,72 @@
 
 #include <QApplication>
 
+#include <cstdio>
 #include <memory>
 
 #include "MessageBoxes.h"
 #include "Ox_KveloStorage.WebDAV.h"
 #include "Runtime.Exceptions.h"
 #include "Runtime.Strings.h"
+#include "Setup.ConsoleHost.h"
+#include "Setup.Journal.h"
+#include "Setup.Unattended.h"
 #include "SysInfo.Core.Kvelo7.h"
 #include "dlgEasySetup.h"
 #include "platform/CommandLine.h"
 #include "platform/Environment.h"
 
+namespace {
+
+const char HelpText[] =
+    "quenta-setup: the update of the installed client from the package beside this program.\n"
+    "\n"
+    "  quenta-setup                 the wizard's window\n"
+    "  quenta-setup -silent         the whole update without a window; log lines on standard output,\n"
+    "                               what a box would say on standard error\n"
+    "  quenta-setup -restore-only   puts back the files of an interrupted update, without a window\n"
+    "  quenta-setup -help           this text\n"
+    "Switches start with \"-\" or \"/\", in any letter case.\n"
+    "\n"
+    "Exit codes of -silent:\n"
+    "  0  all done\n"
+    "  1  done, but some files could not be updated (their error lines say which)\n"
+    "  2  the client is running: nothing touched\n"
+    "  3  no installed client: nothing touched\n"
+    "  4  an error ended the work and the update was rolled back\n"
+    "  5  not enough disk space: nothing touched\n"
+    "Exit codes of -restore-only: 0 restored (or nothing to restore), 1 some files stayed in the backup.\n";
+
+// The work without a window; nothing when the command line asks for the window.
+std::optional<int> RunWithoutWindow() {
+  if (platform::FindCmdLineSwitch("help")) {
+    std::fputs(HelpText, stdout);
+    return 0;
+  }
+  const bool silent = platform::FindCmdLineSwitch("silent");
+  const bool restoreOnly = platform::FindCmdLineSwitch("restore-only");
+  if (!silent && !restoreOnly) return std::nullopt;
+  TConsoleHost host;
+  try {
+    if (restoreOnly) {
+      RestoreInterruptedUpdates(host, SetupStateFolder());
+      return host.ErrorCount() == 0 ? 0 : 1;
+    }
+    return static_cast<int>(
+        RunUnattendedUpdate(host, ExtractFilePath(platform::ExecutableFileName()), SetupStateFolder()));
+  } catch (const std::exception& e) {  // before anything was touched: the state folder is unusable
+    host.ShowError(dynamic_cast<const Exception*>(&e) ? static_cast<const Exception&>(e).Message() : e.what());
+    return static_cast<int>(TUnattendedResult::urRolledBack);
+  }
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   platform::SetCommandLine(argc, argv);
   InitializeKveloFolderOverrides();
   InitializeConnectionClasses();
+  if (std::optional<int> code = RunWithoutWindow()) return *code;
 
   QApplication app(argc, argv);
   std::unique_ptr<IMessageBoxes> boxes;

@@ -7,6 +7,7 @@
 #include <sys/acl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/types.h>
 
 #include <utility>
@@ -46,6 +47,9 @@ struct SysCalls {
   int (*symlink)(const char* target, const char* path);
   int (*acl_extended_fd)(int fd);
   int (*acl_set_fd)(int fd, acl_t acl);
+  // The update's journal and log, and the space check.
+  int (*flock)(int fd, int operation);
+  int (*statvfs)(const char* path, struct statvfs* st);
 };
 
 // The table in use; starts with the real calls.

@@ -1,0 +1,250 @@
+// The program without a window: every exit code of -silent from a real situation, and the crash
+// test: the update killed at random moments of its copy, then -restore-only.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "WizardTestSupport.h"
+#include "platform/FileSystem.h"
+#include "platform/NamedMutex.h"
+#include "support/ForeignLinks.h"
+
+extern char** environ;
+
+namespace {
+
+struct TRun {
+  int ExitCode = -1;  // -1 when killed
+  std::string Output;
+  std::string Errors;
+};
+
+class QuentaSetupUnattended : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Program = Package.File("quenta-setup");
+    platform::CopyFile(KV_QUENTA_SETUP, Program, false);
+  }
+
+  std::string Common(const std::string& rel) const { return Client.Root().File("common/Orvel/OrvelKvelo 7/Client/" + rel); }
+  std::string Docs(const std::string& rel) const { return Client.Root().File("home/Documents/Орвел-Квело/" + rel); }
+  std::string SettingsFolder() const { return Client.Root().File("home/.local/share/Orvel/OrvelKvelo 7/Client/Settings/"); }
+  std::string StateFolder() const { return Client.Root().File("home/.local/state/orvel/quenta-setup/"); }
+
+  // Runs the program with Switch; with KillAfterLines > 0 it is killed by SIGKILL once it has
+  // written that many lines to standard output.
+  TRun Run(const std::string& Switch, int KillAfterLines = 0) {
+    int out[2];
+    EXPECT_EQ(::pipe(out), 0);
+    const std::string errors = Scratch.File("stderr.txt");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::string program = Program, arg = Switch;
+    char* argv[] = {program.data(), arg.data(), nullptr};
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    TRun run;
+    int lines = 0;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) {
+      run.Output.append(buffer, static_cast<std::size_t>(n));
+      for (ssize_t i = 0; i < n; ++i) lines += buffer[i] == '\n';
+      if (KillAfterLines > 0 && lines >= KillAfterLines) {
+        ::kill(pid, SIGKILL);
+        break;
+      }
+    }
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.Errors = ReadWholeFile(errors);
+    return run;
+  }
+
+  // Every file below root, by path relative to it, with its bytes; the backup folders left out.
+  static std::map<std::string, std::string> Contents(const std::string& root) {
+    std::map<std::string, std::string> files;
+    if (!platform::DirectoryExists(root)) return files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
+      const std::string rel = std::filesystem::relative(e.path(), root).string();
+      if (e.is_regular_file() && !rel.starts_with("QuentaBackup")) files[rel] = ReadWholeFile(e.path().string());
+    }
+    return files;
+  }
+
+  TClientSandbox Client;
+  TTempDir Package;
+  TTempDir Scratch;
+  std::string Program;
+};
+
+TEST_F(QuentaSetupUnattended, UpdatesLikeAPersonPressingNextAndTellsByItsExitCode) {
+  Client.InstallClient();
+  Package.WriteFile("QuentaSetupData/Client/Templates/Itog.xlt", "Итог 2015");
+  Package.WriteFile("QuentaSetupData/Орвел-Квело/Нормативы/Сборник 01.txt", "Сборник 2015");
+  Package.WriteFile("settings.ini", "[CommonSettings.XML]\nExternalFileExts=.pdf\n");
+  Client.Root().WriteFile("common/Orvel/OrvelKvelo 7/Client/Templates/Itog.xlt", "Итог 2014");
+  Client.Root().MakeDir("home/.local/share/Orvel/OrvelKvelo 7/Client/Settings");
+
+  const TRun run = Run("/SILENT");
+  EXPECT_EQ(run.ExitCode, 0) << run.Output << run.Errors;
+  EXPECT_EQ(ReadWholeFile(Common("Templates/Itog.xlt")), "Итог 2015");
+  EXPECT_EQ(ReadWholeFile(Docs("Нормативы/Сборник 01.txt")), "Сборник 2015");
+  EXPECT_NE(ReadWholeFile(SettingsFolder() + "CommonSetting.xml").find(".pdf"), std::string::npos);
+  EXPECT_NE(run.Output.find("Файл \"Templates/Itog.xlt\" сохранен в бэкапе."), std::string::npos) << run.Output;
+  EXPECT_EQ(run.Errors, "");
+  EXPECT_TRUE(std::filesystem::is_empty(StateFolder())) << "the journal of a completed run stays";
+}
+
+TEST_F(QuentaSetupUnattended, TouchesNothingWhileTheClientRunsOrIsMissing) {
+  Package.WriteFile("QuentaSetupData/Client/a.txt", "new");
+  {
+    const TRun run = Run("-silent");
+    EXPECT_EQ(run.ExitCode, 3);
+    EXPECT_EQ(run.Errors, "Не удалось обнаружить установленную версию ОРВЕЛ Квело версии 7.0\n");
+  }
+  Client.InstallClient();
+  platform::TNamedMutexHolder client("OrvelKvelo_client");
+  const TRun run = Run("-silent");
+  EXPECT_EQ(run.ExitCode, 2);
+  EXPECT_EQ(run.Errors, "Для установки обновления , необходимо завершить работу клиента Орвел Квело.\n");
+  EXPECT_FALSE(platform::FileExists(Common("a.txt")));
+}
+
+TEST_F(QuentaSetupUnattended, MalformedClientSettingsEndTheWorkWithNothingChanged) {
+  Client.InstallClient();
+  Package.WriteFile("QuentaSetupData/Client/Templates/Itog.xlt", "Итог 2015");
+  Package.WriteFile("settings.ini", "[CommonSettings.XML]\nExternalFileExts=.pdf\n");
+  Client.Root().WriteFile("common/Orvel/OrvelKvelo 7/Client/Templates/Itog.xlt", "Итог 2014");
+  Client.Root().WriteFile("home/.local/share/Orvel/OrvelKvelo 7/Client/Settings/CommonSetting.xml", "<Options");
+
+  const TRun run = Run("-silent");
+  EXPECT_EQ(run.ExitCode, 4);
+  EXPECT_NE(run.Errors.find("изменения отменены"), std::string::npos) << run.Errors;
+  EXPECT_EQ(ReadWholeFile(Common("Templates/Itog.xlt")), "Итог 2014");
+  EXPECT_EQ(ReadWholeFile(SettingsFolder() + "CommonSetting.xml"), "<Options");
+}
+
+// A folder of the client that the update may not write: read-only for a user; for root, whom
+// modes do not stop, reached through another user's link.
+TEST_F(QuentaSetupUnattended, AFileThatCannotBeUpdatedIsNamedAndTheRestIsDone) {
+  Client.InstallClient();
+  Package.WriteFile("QuentaSetupData/Client/Locked/a.txt", "new a");
+  Package.WriteFile("QuentaSetupData/Client/b.txt", "new b");
+  Client.Root().WriteFile("common/Orvel/OrvelKvelo 7/Client/b.txt", "old b");
+  TForeignLinks links;
+  if (::geteuid() == 0) {
+    links.Plant(Scratch.MakeDir("elsewhere"), Common("Locked"));
+  } else {
+    Client.Root().WriteFile("common/Orvel/OrvelKvelo 7/Client/Locked/a.txt", "old a");
+    ::chmod(Common("Locked").c_str(), 0555);
+  }
+
+  const TRun run = Run("-silent");
+  ::chmod(Common("Locked").c_str(), 0755);
+  EXPECT_EQ(run.ExitCode, 1) << run.Output << run.Errors;
+  EXPECT_NE(run.Output.find("Ошибка обновления файла: \"Locked/a.txt\""), std::string::npos) << run.Output;
+  EXPECT_EQ(ReadWholeFile(Common("b.txt")), "new b");
+  EXPECT_FALSE(platform::FileExists(Scratch.File("elsewhere/a.txt")));
+}
+
+// The journal is written through before every step; on a disk that makes the 30 runs slow, so the
+// crash test keeps its folders in memory where the machine has a memory file system.
+struct TMemoryTemporaryFolder {
+  std::optional<TScopedEnv> Folder;
+  TMemoryTemporaryFolder() {
+    if (platform::DirectoryExists("/dev/shm") && ::access("/dev/shm", W_OK) == 0) Folder.emplace("TMPDIR", "/dev/shm");
+  }
+};
+
+class QuentaSetupKilled : private TMemoryTemporaryFolder, public QuentaSetupUnattended {};
+
+// The update killed at 30 moments of its copy, each over a fresh copy of the client's folders:
+// -restore-only alone must give back every replaced original byte for byte and leave no temporary
+// file, and the next unattended run must give the whole update.
+TEST_F(QuentaSetupKilled, AKilledUpdateIsRestoredWholeAndThenCompletes) {
+  Client.InstallClient();
+  std::mt19937 random(20151209);
+  std::map<std::string, std::string> newFiles, oldFiles;  // by path below "QuentaSetupData/"
+  // 200 files; three of them large enough for many blocks each, so kills land inside a copy too.
+  for (int i = 0; i < 200; ++i) {
+    const std::string package = i % 2 == 0 ? "Client/" : "Орвел-Квело/";
+    const std::string rel = package + "Папка " + std::to_string(i % 7) + "/file " + std::to_string(i) + ".dat";
+    const std::size_t size = i < 3 ? (1 << 20) + 4321 : 200 + random() % 3000;
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(random());
+    newFiles[rel] = bytes;
+    if (i % 4 < 2) oldFiles[rel] = "original " + std::to_string(i) + std::string(random() % 5000, 'o');
+  }
+  for (const auto& [rel, bytes] : newFiles) Package.WriteFile("QuentaSetupData/" + rel, bytes);
+  const std::string commonRoot = Common(""), docsRoot = Docs("");
+  auto destinationOf = [&](const std::string& rel) {
+    return rel.starts_with("Client/") ? commonRoot + rel.substr(7) : docsRoot + rel.substr(std::string("Орвел-Квело/").size());
+  };
+  auto freshDestination = [&] {
+    std::filesystem::remove_all(commonRoot);
+    std::filesystem::remove_all(docsRoot);
+    for (const auto& [rel, bytes] : oldFiles) {
+      std::filesystem::create_directories(std::filesystem::path(destinationOf(rel)).parent_path());
+      WriteWholeFile(destinationOf(rel), bytes);
+    }
+  };
+
+  // The lines of a whole run, to spread the kills over.
+  freshDestination();
+  const TRun whole = Run("-silent");
+  ASSERT_EQ(whole.ExitCode, 0) << whole.Errors;
+  const int lines = static_cast<int>(std::count(whole.Output.begin(), whole.Output.end(), '\n'));
+
+  int lost = 0, leftovers = 0, incomplete = 0;
+  std::uniform_int_distribution<int> moment(1, lines - 3);
+  for (int kill = 0; kill < 30; ++kill) {
+    freshDestination();
+    const int after = moment(random);
+    const TRun killed = Run("-silent", after);
+    const TRun restore = Run("-restore-only");
+    EXPECT_EQ(restore.ExitCode, 0) << "killed after line " << after << ": " << restore.Errors;
+    for (const auto& [rel, bytes] : oldFiles)
+      if (!platform::FileExists(destinationOf(rel)) || ReadWholeFile(destinationOf(rel)) != bytes) {
+        ++lost;
+        ADD_FAILURE() << "killed after line " << after << ": " << rel << " not restored";
+      }
+    for (const std::string& root : {commonRoot, docsRoot})
+      for (const auto& e : std::filesystem::recursive_directory_iterator(root))
+        if (e.path().filename().string().starts_with(".quenta-")) {
+          ++leftovers;
+          ADD_FAILURE() << "killed after line " << after << ": " << e.path() << " left";
+        }
+    EXPECT_TRUE(std::filesystem::is_empty(StateFolder())) << "killed after line " << after;
+
+    const TRun again = Run("-silent");
+    EXPECT_EQ(again.ExitCode, 0) << again.Errors;
+    for (const auto& [rel, bytes] : newFiles)
+      if (ReadWholeFile(destinationOf(rel)) != bytes) ++incomplete;
+  }
+  EXPECT_EQ(lost, 0);
+  EXPECT_EQ(leftovers, 0);
+  EXPECT_EQ(incomplete, 0);
+  std::cout << "files lost across 30 kills: " << lost << "\n";
+}
+
+}  // namespace
