@@ -40,7 +40,8 @@ class TUpdateJournal {
   void Temporary(const std::string& Path);
   void Shortcut(const std::string& Path);
 
-  // The run is over (completed, rolled back or closed): the journal goes.
+  // The run is over (completed, rolled back or closed): the journal goes, and later records are
+  // not written.
   void Retire();
 
  private:

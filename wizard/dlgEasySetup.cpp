@@ -27,6 +27,7 @@
 #include "Setup.ExternalFileExts.h"
 #include "Setup.FileUpdate.h"
 #include "Setup.Host.h"
+#include "Setup.Journal.h"
 #include "Setup.PackageScan.h"
 #include "Setup.Rollback.h"
 #include "SysInfo.Core.Kvelo7.h"
@@ -35,6 +36,7 @@
 #include "platform/FileSystem.h"
 #include "platform/NameFolding.h"
 #include "platform/NamedMutex.h"
+#include "platform/OSError.h"
 #include "platform/PrivateProfile.h"
 
 namespace {
@@ -57,6 +59,10 @@ const char NotInstalledText[] = "Не удалось обнаружить уст
 const char NotInstalledCaption[] = "Ошибка.";
 const char AbortedText[] = "Квента установка прервана из-за ошибки. Для завершения нажмите кнопку \"Готово\"";
 const char UnknownErrorText[] = "Неизвестная ошибка.";
+const char RestoreQuestion[] =
+    "Предыдущее обновление ОРВЕЛ Квело было прервано, часть файлов осталась в резервной копии.\r\n"
+    "Восстановить файлы из резервной копии?";
+const char RestoreCaption[] = "Прерванное обновление";
 
 const char* const Introduction[] = {
     "",
@@ -375,9 +381,33 @@ void TfrmEasySetup::FormCreate() {
   ShortCutList = std::make_unique<TStringList>();
   AutoConnections = std::make_unique<TStringList>();
   LoadSettings();
+  OfferRestoreOfInterruptedUpdate();
+}
+
+void TfrmEasySetup::OfferRestoreOfInterruptedUpdate() {
+  std::vector<std::string> journals;
+  try {
+    journals = FindInterruptedJournals(SetupStateFolder());
+  } catch (const EOSError&) {
+    return;  // without a home folder no run could have left a journal
+  }
+  if (journals.empty()) return;
+  const bool restore = FMessageBoxes.Question(this, RestoreQuestion, RestoreCaption);
+  for (const std::string& journal : journals) {
+    if (restore)
+      RestoreFromJournal(*FSetupHost, journal);
+    else
+      ::RetireJournal(journal);
+  }
+}
+
+// The object stays: a cancel retires the journal from inside the copy, which still holds it.
+void TfrmEasySetup::RetireJournal() {
+  if (FJournal) FJournal->Retire();
 }
 
 void TfrmEasySetup::FormDestroy() {
+  RetireJournal();
   AutoConnections.reset();
   ShortCutList.reset();
   AutoLinks.reset();
@@ -469,6 +499,7 @@ void TfrmEasySetup::SetPageState(TPageState Page) {
     case psConnections: {
       lblShortCuts->SetCaption(ConnectionsCaption);
       CreateShortCuts();
+      RetireJournal();
       QTreeWidgetItem* service = tvShortCuts->AddChild(nullptr, Q(WebServiceHost));
       if (IsAutoConnection(std::string(WebServiceHost))) tvShortCuts->SetChecked(service, true, true);
       if (ShowConnectionsDialog)
@@ -540,17 +571,20 @@ void TfrmEasySetup::CopyData() {
   TPackageTreeBuilder tree(*this);
   ScanFolder(documentPackage, "", documentPackage, nullptr, 1, *DataList, &tree);
   tvShortCuts->scrollToTop();
+  FJournal = std::make_unique<TUpdateJournal>(SetupStateFolder());
   MergeExternalFileExts();
   pbStatus->setRange(0, static_cast<int>(DataList->Count()));
   pbStatus->setValue(0);
   TFileUpdate update(*FSetupHost, {commonPackage, KveloCommonFolder, BackUpCommonFolder},
                      {documentPackage, KveloAppFolder, BackUpAppFolder});
+  update.SetJournal(FJournal.get());
   update.Run(*DataList);
 }
 
 void TfrmEasySetup::Rollback() {
   RollbackBackups(*FSetupHost, {{BackUpCommonFolder, KveloCommonFolder}, {BackUpAppFolder, KveloAppFolder}});
   for (const std::string& link : *ShortCutList) platform::DeleteFile(link);
+  RetireJournal();
 }
 
 void TfrmEasySetup::CreateShortCuts() {}

@@ -34,6 +34,7 @@ class QProgressBar;
 class QTreeWidgetItem;
 class TFWOpenDirectory;
 class TOXCheckedTreeView;
+class TUpdateJournal;
 
 enum class TPageState { psHello, psCopyData, psShortCuts, psConnections, psDone, psClose };
 using enum TPageState;
@@ -108,6 +109,10 @@ class TfrmEasySetup : public QWidget {
   void FWOpenDirectory1ChangeFolder(TFWOpenDirectory* Sender, const std::string& Path, bool& EnableButton);
 
   void LoadSettings();
+  // Before the introduction: a run that died half way through its copy is put back, or not.
+  void OfferRestoreOfInterruptedUpdate();
+  // The update can no longer be undone by this window: its journal goes.
+  void RetireJournal();
   void SetPageState(TPageState Page);
   // The closing steps of the copy page, after CopyData returned or raised.
   void FinishCopyPage();
@@ -157,4 +162,5 @@ class TfrmEasySetup : public QWidget {
   std::string FBaseFolder;  // ends with the separator
   IMessageBoxes& FMessageBoxes;
   std::unique_ptr<TSetupHost> FSetupHost;
+  std::unique_ptr<TUpdateJournal> FJournal;  // from the copy until the update cannot be cancelled
 };
