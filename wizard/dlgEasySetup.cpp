@@ -28,6 +28,7 @@
 #include "Setup.FileUpdate.h"
 #include "Setup.Host.h"
 #include "Setup.Journal.h"
+#include "Setup.RunLog.h"
 #include "Setup.PackageScan.h"
 #include "Setup.Rollback.h"
 #include "SysInfo.Core.Kvelo7.h"
@@ -63,6 +64,7 @@ const char RestoreQuestion[] =
     "Предыдущее обновление ОРВЕЛ Квело было прервано, часть файлов осталась в резервной копии.\r\n"
     "Восстановить файлы из резервной копии?";
 const char RestoreCaption[] = "Прерванное обновление";
+const char RunLogText[] = "Журнал установки сохранен в файле:";
 
 const char* const Introduction[] = {
     "",
@@ -200,12 +202,14 @@ void TfrmEasySetup::Guarded(F&& body) {
   }
 }
 
-TfrmEasySetup::TfrmEasySetup(const std::string& BaseFolder, IMessageBoxes& MessageBoxes, QWidget* parent)
+TfrmEasySetup::TfrmEasySetup(const std::string& BaseFolder, IMessageBoxes& MessageBoxes, QWidget* parent,
+                             TRunLog* RunLog)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       FBaseFolder(BaseFolder.empty() ? std::string() : IncludeTrailingPathDelimiter(BaseFolder)),
       FMessageBoxes(MessageBoxes),
-      FSetupHost(std::make_unique<TSetupHost>(*this)) {
+      FSetupHost(std::make_unique<TSetupHost>(*this)),
+      FRunLog(RunLog) {
   CreateControls();
   FormCreate();
 }
@@ -514,6 +518,7 @@ void TfrmEasySetup::SetPageState(TPageState Page) {
       RegisterConnections();
       lblCancel->SetFontColor(DisabledLabelColor);
       lblNext->SetCaption(DoneCaption);
+      if (FRunLog) lblFinish->SetCaption(lblFinish->Caption() + "\n" + RunLogText + "\n" + Q(FRunLog->Path()));
       lblFinish->show();
       break;
     case psClose:
@@ -687,4 +692,7 @@ void TfrmEasySetup::ShowException(const std::string& Text) { FMessageBoxes.Error
 
 void TfrmEasySetup::ProcessMessages() { QCoreApplication::processEvents(); }
 
-void TfrmEasySetup::Log(const std::string& Line) { memStatus->AddLine(Q(Line)); }
+void TfrmEasySetup::Log(const std::string& Line) {
+  memStatus->AddLine(Q(Line));
+  if (FRunLog) FRunLog->Write(Line);
+}

@@ -35,6 +35,7 @@ class QTreeWidgetItem;
 class TFWOpenDirectory;
 class TOXCheckedTreeView;
 class TUpdateJournal;
+class TRunLog;
 
 enum class TPageState { psHello, psCopyData, psShortCuts, psConnections, psDone, psClose };
 using enum TPageState;
@@ -47,7 +48,9 @@ class TfrmEasySetup : public QWidget {
 
   // BaseFolder holds "settings.ini" and "QuentaSetupData" (with or without a trailing separator).
   // Runs FormCreate: when the client is running, the process ends here with exit code 0.
-  TfrmEasySetup(const std::string& BaseFolder, IMessageBoxes& MessageBoxes, QWidget* parent = nullptr);
+  // Every log line also goes to RunLog when given; the finish page names its file.
+  TfrmEasySetup(const std::string& BaseFolder, IMessageBoxes& MessageBoxes, QWidget* parent = nullptr,
+                TRunLog* RunLog = nullptr);
   ~TfrmEasySetup() override;
 
   // Controls, back to front.
@@ -162,5 +165,6 @@ class TfrmEasySetup : public QWidget {
   std::string FBaseFolder;  // ends with the separator
   IMessageBoxes& FMessageBoxes;
   std::unique_ptr<TSetupHost> FSetupHost;
-  std::unique_ptr<TUpdateJournal> FJournal;  // from the copy until the update cannot be cancelled
+  std::unique_ptr<TUpdateJournal> FJournal;
+  TRunLog* FRunLog = nullptr;  // from the copy until the update cannot be cancelled
 };

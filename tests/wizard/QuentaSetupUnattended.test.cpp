@@ -14,6 +14,7 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -46,7 +47,7 @@ class QuentaSetupUnattended : public ::testing::Test {
 
   // Runs the program with Switch; with KillAfterLines > 0 it is killed by SIGKILL once it has
   // written that many lines to standard output.
-  TRun Run(const std::string& Switch, int KillAfterLines = 0) {
+  TRun Run(const std::string& Switch, int KillAfterLines = 0, std::vector<std::string> More = {}) {
     int out[2];
     EXPECT_EQ(::pipe(out), 0);
     const std::string errors = Scratch.File("stderr.txt");
@@ -55,10 +56,13 @@ class QuentaSetupUnattended : public ::testing::Test {
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_addclose(&actions, out[0]);
     posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::string program = Program, arg = Switch;
-    char* argv[] = {program.data(), arg.data(), nullptr};
+    std::vector<std::string> args{Program, Switch};
+    args.insert(args.end(), More.begin(), More.end());
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
     pid_t pid = -1;
-    EXPECT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ), 0);
+    EXPECT_EQ(posix_spawn(&pid, Program.c_str(), &actions, nullptr, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
     TRun run;
@@ -78,6 +82,13 @@ class QuentaSetupUnattended : public ::testing::Test {
     run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.Errors = ReadWholeFile(errors);
     return run;
+  }
+
+  std::vector<std::string> FilesOfState(const std::string& extension) const {
+    std::vector<std::string> found;
+    for (const auto& e : std::filesystem::directory_iterator(StateFolder()))
+      if (e.path().extension() == extension) found.push_back(e.path().string());
+    return found;
   }
 
   // Every file below root, by path relative to it, with its bytes; the backup folders left out.
@@ -112,7 +123,17 @@ TEST_F(QuentaSetupUnattended, UpdatesLikeAPersonPressingNextAndTellsByItsExitCod
   EXPECT_NE(ReadWholeFile(SettingsFolder() + "CommonSetting.xml").find(".pdf"), std::string::npos);
   EXPECT_NE(run.Output.find("Файл \"Templates/Itog.xlt\" сохранен в бэкапе."), std::string::npos) << run.Output;
   EXPECT_EQ(run.Errors, "");
-  EXPECT_TRUE(std::filesystem::is_empty(StateFolder())) << "the journal of a completed run stays";
+  EXPECT_TRUE(FilesOfState(".journal").empty()) << "the journal of a completed run stays";
+  // The run's log: every line with its time.
+  const std::vector<std::string> logs = FilesOfState(".log");
+  ASSERT_EQ(logs.size(), 1u);
+  const std::string log = ReadWholeFile(logs[0]);
+  EXPECT_TRUE(std::regex_search(log, std::regex("(^|\n)\\d\\d:\\d\\d:\\d\\d Файл \"Templates/Itog.xlt\" обновлен\\.\n"))) << log;
+
+  const TRun elsewhere = Run("-silent", 0, {"-log", Scratch.File("run.log")});
+  EXPECT_EQ(elsewhere.ExitCode, 0);
+  EXPECT_NE(ReadWholeFile(Scratch.File("run.log")).find("Квента установка завершена."), std::string::npos);
+  EXPECT_EQ(FilesOfState(".log").size(), 1u);
 }
 
 TEST_F(QuentaSetupUnattended, TouchesNothingWhileTheClientRunsOrIsMissing) {
@@ -234,7 +255,7 @@ TEST_F(QuentaSetupKilled, AKilledUpdateIsRestoredWholeAndThenCompletes) {
           ++leftovers;
           ADD_FAILURE() << "killed after line " << after << ": " << e.path() << " left";
         }
-    EXPECT_TRUE(std::filesystem::is_empty(StateFolder())) << "killed after line " << after;
+    EXPECT_TRUE(FilesOfState(".journal").empty()) << "killed after line " << after;
 
     const TRun again = Run("-silent");
     EXPECT_EQ(again.ExitCode, 0) << again.Errors;
