@@ -11,6 +11,7 @@
 #include "Setup.Journal.h"
 #include "Setup.PackageScan.h"
 #include "Setup.Rollback.h"
+#include "Setup.SpaceCheck.h"
 #include "SysInfo.Core.Kvelo7.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
@@ -63,6 +64,10 @@ TUnattendedResult RunUnattendedUpdate(ISetupHost& Host, const std::string& BaseF
   ScanFolder(common.Package, "", common.Package, nullptr, 0, dataList, nullptr);
   ScanFolder(documents.Package, "", documents.Package, nullptr, 1, dataList, nullptr);
   Host.SetOverallMaximum(static_cast<int>(dataList.Count()));
+  if (const std::optional<TSpaceShortage> shortage = FindSpaceShortage(dataList, common, documents)) {
+    Host.ShowError(SpaceShortageText(*shortage));
+    return TUnattendedResult::urNoSpace;
+  }
 
   std::optional<TUpdateJournal> journal;
   TFileUpdate update(Host, common, documents);

@@ -29,6 +29,7 @@
 #include "Setup.Host.h"
 #include "Setup.Journal.h"
 #include "Setup.RunLog.h"
+#include "Setup.SpaceCheck.h"
 #include "Setup.PackageScan.h"
 #include "Setup.Rollback.h"
 #include "SysInfo.Core.Kvelo7.h"
@@ -576,6 +577,16 @@ void TfrmEasySetup::CopyData() {
   TPackageTreeBuilder tree(*this);
   ScanFolder(documentPackage, "", documentPackage, nullptr, 1, *DataList, &tree);
   tvShortCuts->scrollToTop();
+  if (const auto shortage = FindSpaceShortage(*DataList, {commonPackage, KveloCommonFolder, BackUpCommonFolder},
+                                              {documentPackage, KveloAppFolder, BackUpAppFolder})) {
+    FMessageBoxes.Error(this, SpaceShortageText(*shortage), ApplicationTitle);
+    StartInstall = false;
+    memStatus->hide();
+    lblStatus->hide();
+    lblFinish->SetCaption(AbortedText);
+    SetPageState(psConnections);
+    return;
+  }
   FJournal = std::make_unique<TUpdateJournal>(SetupStateFolder());
   MergeExternalFileExts();
   pbStatus->setRange(0, static_cast<int>(DataList->Count()));

@@ -6,10 +6,13 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -186,6 +189,25 @@ TEST_F(QuentaSetupUnattended, AFileThatCannotBeUpdatedIsNamedAndTheRestIsDone) {
   EXPECT_NE(run.Output.find("Ошибка обновления файла: \"Locked/a.txt\""), std::string::npos) << run.Output;
   EXPECT_EQ(ReadWholeFile(Common("b.txt")), "new b");
   EXPECT_FALSE(platform::FileExists(Scratch.File("elsewhere/a.txt")));
+}
+
+// A client folder on a file system too small for the package: a small memory file system mounted
+// there, where the machine lets the test mount one (the system-call table cannot reach into the
+// program; the space check's unit tests go through it).
+TEST_F(QuentaSetupUnattended, TooLittleSpaceTouchesNothing) {
+  Client.InstallClient();
+  Package.WriteFile("QuentaSetupData/Client/big.bin", std::string(200000, 'b'));
+  Client.Root().WriteFile("common/Orvel/OrvelKvelo 7/Client/old.txt", "old");
+  const std::string mountPoint = Client.Root().MakeDir("home/Documents/Орвел-Квело");
+  Package.WriteFile("QuentaSetupData/Орвел-Квело/norm.bin", std::string(100000, 'n'));
+  if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=64k") != 0)
+    GTEST_SKIP() << "no small file system can be mounted here: " << std::strerror(errno);
+  const TRun run = Run("-silent");
+  ::umount(mountPoint.c_str());
+  EXPECT_EQ(run.ExitCode, 5) << run.Output << run.Errors;
+  EXPECT_NE(run.Errors.find("Недостаточно места на диске"), std::string::npos) << run.Errors;
+  EXPECT_FALSE(platform::FileExists(Common("big.bin")));
+  EXPECT_TRUE(FilesOfState(".journal").empty());
 }
 
 // The journal is written through before every step; on a disk that makes the 30 runs slow, so the
