@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace platform {
@@ -49,8 +50,9 @@ struct TBlockResult {
 
 class TBlockTarget {
  public:
-  // Creates the temporary file beside Target; EOSError when it cannot be created.
-  explicit TBlockTarget(std::string Target);
+  // Creates the temporary file beside Target; EOSError when it cannot be created. BeforeCreate, when
+  // given, hears each temporary name before the file is made, so that a journal can name it first.
+  explicit TBlockTarget(std::string Target, const std::function<void(const std::string&)>& BeforeCreate = {});
   // Removes the temporary unless it was committed.
   ~TBlockTarget();
   TBlockTarget(const TBlockTarget&) = delete;

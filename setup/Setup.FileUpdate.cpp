@@ -6,6 +6,7 @@
 
 #include "Runtime.StringList.h"
 #include "Runtime.Strings.h"
+#include "Setup.Journal.h"
 #include "platform/FileBlocks.h"
 #include "platform/FileMove.h"
 #include "platform/FileSystem.h"
@@ -62,6 +63,9 @@ TFileUpdate::TFileUpdate(ISetupHost& Host, TPackageRoots Common, TPackageRoots D
     : FHost(Host), FRoots{std::move(Common), std::move(Documents)} {}
 
 bool TFileUpdate::Run(const TStringList& DataList) {
+  FFailed = 0;
+  if (FJournal)
+    for (const TPackageRoots& roots : FRoots) FJournal->BackupFolder(roots.Backup, roots.Destination);
   for (std::size_t i = 0; i < DataList.Count(); ++i) {
     if (FHost.CancelRequested()) return false;
     if (!UpdateEntry(DataList[i], std::any_cast<int>(DataList.Objects(i)))) return false;
@@ -90,7 +94,7 @@ bool TFileUpdate::UpdateEntry(const std::string& Rel, int Flag) {
     untrusted = platform::FindUntrustedLink(roots.Destination, *backupFolder);
   if (untrusted) {
     FHost.Log(UntrustedLinkLine(*untrusted));
-    FHost.Log(UpdateFailedLine(Rel));
+    Failed(Rel);
     EndEntry();
     return true;
   }
@@ -100,11 +104,12 @@ bool TFileUpdate::UpdateEntry(const std::string& Rel, int Flag) {
     if (FHost.CancelRequested()) return false;
     MakeFolder(ExtractFilePath(backup));
     if (FHost.CancelRequested()) return false;
+    if (FJournal) FJournal->Moved(target, backup);
     const bool saved = MoveFileByBlocks(target, backup);
     FHost.Log(saved ? BackedUpLine(Rel) : BackupFailedLine(Rel));
     FHost.ProcessMessages();
     if (!saved) {
-      FHost.Log(UpdateFailedLine(Rel));
+      Failed(Rel);
       EndEntry();
       return true;
     }
@@ -124,12 +129,17 @@ bool TFileUpdate::UpdateEntry(const std::string& Rel, int Flag) {
   if (copied) {
     FHost.Log(replaced ? UpdatedLine(Rel) : AddedLine(Rel));
   } else {
-    FHost.Log(UpdateFailedLine(Rel));
+    Failed(Rel);
     // After a cancel the rollback puts the original back with the rest.
     if (replaced && !FHost.CancelRequested()) MoveBackOriginal(Rel, backup, target);
   }
   EndEntry();
   return true;
+}
+
+void TFileUpdate::Failed(const std::string& Rel) {
+  FHost.Log(UpdateFailedLine(Rel));
+  ++FFailed;
 }
 
 void TFileUpdate::MoveBackOriginal(const std::string& Rel, const std::string& Backup, const std::string& Target) {
@@ -179,7 +189,10 @@ bool TFileUpdate::CopyFileByBlocks(const std::string& Source, const std::string&
   }
   std::optional<platform::TBlockTarget> target;
   try {
-    target.emplace(Dest);
+    if (FJournal)
+      target.emplace(Dest, [this](const std::string& temporary) { FJournal->Temporary(temporary); });
+    else
+      target.emplace(Dest);
   } catch (const EOSError& e) {
     FHost.ShowMessage("Step: 2 - " + platform::SystemErrorText(e.ErrorCode()));
     return false;

@@ -17,6 +17,7 @@
 #include "Setup.Host.h"
 
 class TStringList;
+class TUpdateJournal;
 namespace platform {
 class TBlockSource;
 class TBlockTarget;
@@ -38,6 +39,12 @@ class TFileUpdate {
   // without them, when a cancel stopped the loop. An error of the access step ends it by raising.
   bool Run(const TStringList& DataList);
 
+  // Names the backup folders, each move into them and each temporary file in Journal before the
+  // step is taken; none by default.
+  void SetJournal(TUpdateJournal* Journal) { FJournal = Journal; }
+  // The package files that could not be updated in the last Run (each has its error line).
+  int FailedCount() const { return FFailed; }
+
   // A copy that keeps mode and times (a backup across file systems) or one that gives everyone
   // access (the update). False, after the box that says why, when it failed or was cancelled.
   enum class TCopyKind { ckBackup, ckUpdate };
@@ -54,6 +61,10 @@ class TFileUpdate {
   void MakeFolder(const std::string& Folder);
   void MoveBackOriginal(const std::string& Rel, const std::string& Backup, const std::string& Target);
 
+  void Failed(const std::string& Rel);
+
   ISetupHost& FHost;
   TPackageRoots FRoots[2];
+  TUpdateJournal* FJournal = nullptr;
+  int FFailed = 0;
 };

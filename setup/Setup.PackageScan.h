@@ -10,6 +10,12 @@
 
 class TStringList;
 
+// The package beside the wizard: items for the client's common data folder (flag 0) and for the
+// user's document root (flag 1), and the file that tunes the wizard.
+inline constexpr char CommonPackageFolder[] = "QuentaSetupData/Client/";
+inline constexpr char DocumentPackageFolder[] = "QuentaSetupData/Орвел-Квело/";
+inline constexpr char SettingsFileName[] = "settings.ini";
+
 // DataList holds each item's path relative to its package root, cut to 260 characters, with the
 // package flag attached as an int object.
 inline constexpr std::size_t MaxDataListPath = 260;

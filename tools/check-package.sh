@@ -15,7 +15,7 @@ set -euo pipefail
 # The unattended update. Set to 1 once quenta-setup updates without a window (quenta-setup -silent,
 # exit code 0 on success): the check then runs the whole update and looks at its result. Until then
 # it checks that the program starts on the bare machine and shows its window.
-UNATTENDED_UPDATE=0
+UNATTENDED_UPDATE=1
 
 if [ $# -ne 2 ]; then
   echo "usage: $0 <archive> <bin folder>" >&2

@@ -29,6 +29,9 @@
 #include "Setup.ExternalFileExts.h"
 #include "Setup.FileUpdate.h"
 #include "Setup.Host.h"
+#include "Setup.Journal.h"
+#include "Setup.RunLog.h"
+#include "Setup.SpaceCheck.h"
 #include "Setup.PackageScan.h"
 #include "Setup.Rollback.h"
 #include "Setup.ShortCuts.h"
@@ -38,15 +41,13 @@
 #include "platform/FileSystem.h"
 #include "platform/NameFolding.h"
 #include "platform/NamedMutex.h"
+#include "platform/OSError.h"
 #include "platform/PrivateProfile.h"
 
 namespace {
 
 const char ApplicationTitle[] = "Quenta Setup";
 const char ClientMutexName[] = "OrvelKvelo_client";
-const char SettingsFileName[] = "settings.ini";
-const char DocumentPackageFolder[] = "QuentaSetupData/Орвел-Квело/";
-const char CommonPackageFolder[] = "QuentaSetupData/Client/";
 
 const char ClientRunningText[] = "Для установки обновления , необходимо завершить работу клиента Орвел Квело.";
 const char ClientRunningCaption[] = "Внимание !!!";
@@ -63,6 +64,11 @@ const char NotInstalledText[] = "Не удалось обнаружить уст
 const char NotInstalledCaption[] = "Ошибка.";
 const char AbortedText[] = "Квента установка прервана из-за ошибки. Для завершения нажмите кнопку \"Готово\"";
 const char UnknownErrorText[] = "Неизвестная ошибка.";
+const char RestoreQuestion[] =
+    "Предыдущее обновление ОРВЕЛ Квело было прервано, часть файлов осталась в резервной копии.\r\n"
+    "Восстановить файлы из резервной копии?";
+const char RestoreCaption[] = "Прерванное обновление";
+const char RunLogText[] = "Журнал установки сохранен в файле:";
 
 const char* const Introduction[] = {
     "",
@@ -205,12 +211,14 @@ void TfrmEasySetup::Guarded(F&& body) {
   }
 }
 
-TfrmEasySetup::TfrmEasySetup(const std::string& BaseFolder, IMessageBoxes& MessageBoxes, QWidget* parent)
+TfrmEasySetup::TfrmEasySetup(const std::string& BaseFolder, IMessageBoxes& MessageBoxes, QWidget* parent,
+                             TRunLog* RunLog)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       FBaseFolder(BaseFolder.empty() ? std::string() : IncludeTrailingPathDelimiter(BaseFolder)),
       FMessageBoxes(MessageBoxes),
-      FSetupHost(std::make_unique<TSetupHost>(*this)) {
+      FSetupHost(std::make_unique<TSetupHost>(*this)),
+      FRunLog(RunLog) {
   CreateControls();
   FormCreate();
 }
@@ -386,9 +394,33 @@ void TfrmEasySetup::FormCreate() {
   ShortCutList = std::make_unique<TStringList>();
   AutoConnections = std::make_unique<TStringList>();
   LoadSettings();
+  OfferRestoreOfInterruptedUpdate();
+}
+
+void TfrmEasySetup::OfferRestoreOfInterruptedUpdate() {
+  std::vector<std::string> journals;
+  try {
+    journals = FindInterruptedJournals(SetupStateFolder());
+  } catch (const EOSError&) {
+    return;  // without a home folder no run could have left a journal
+  }
+  if (journals.empty()) return;
+  const bool restore = FMessageBoxes.Question(this, RestoreQuestion, RestoreCaption);
+  for (const std::string& journal : journals) {
+    if (restore)
+      RestoreFromJournal(*FSetupHost, journal);
+    else
+      ::RetireJournal(journal);
+  }
+}
+
+// The object stays: a cancel retires the journal from inside the copy, which still holds it.
+void TfrmEasySetup::RetireJournal() {
+  if (FJournal) FJournal->Retire();
 }
 
 void TfrmEasySetup::FormDestroy() {
+  RetireJournal();
   AutoConnections.reset();
   ShortCutList.reset();
   AutoLinks.reset();
@@ -480,6 +512,7 @@ void TfrmEasySetup::SetPageState(TPageState Page) {
     case psConnections: {
       lblShortCuts->SetCaption(ConnectionsCaption);
       CreateShortCuts();
+      RetireJournal();
       QTreeWidgetItem* service = tvShortCuts->AddChild(nullptr, Q(WebServiceHost));
       if (IsAutoConnection(std::string(WebServiceHost))) tvShortCuts->SetChecked(service, true, true);
       if (ShowConnectionsDialog)
@@ -494,6 +527,7 @@ void TfrmEasySetup::SetPageState(TPageState Page) {
       RegisterConnections();
       lblCancel->SetFontColor(DisabledLabelColor);
       lblNext->SetCaption(DoneCaption);
+      if (FRunLog) lblFinish->SetCaption(lblFinish->Caption() + "\n" + RunLogText + "\n" + Q(FRunLog->Path()));
       lblFinish->show();
       break;
     case psClose:
@@ -551,17 +585,30 @@ void TfrmEasySetup::CopyData() {
   TPackageTreeBuilder tree(*this);
   ScanFolder(documentPackage, "", documentPackage, nullptr, 1, *DataList, &tree);
   tvShortCuts->scrollToTop();
+  if (const auto shortage = FindSpaceShortage(*DataList, {commonPackage, KveloCommonFolder, BackUpCommonFolder},
+                                              {documentPackage, KveloAppFolder, BackUpAppFolder})) {
+    FMessageBoxes.Error(this, SpaceShortageText(*shortage), ApplicationTitle);
+    StartInstall = false;
+    memStatus->hide();
+    lblStatus->hide();
+    lblFinish->SetCaption(AbortedText);
+    SetPageState(psConnections);
+    return;
+  }
+  FJournal = std::make_unique<TUpdateJournal>(SetupStateFolder());
   MergeExternalFileExts();
   pbStatus->setRange(0, static_cast<int>(DataList->Count()));
   pbStatus->setValue(0);
   TFileUpdate update(*FSetupHost, {commonPackage, KveloCommonFolder, BackUpCommonFolder},
                      {documentPackage, KveloAppFolder, BackUpAppFolder});
+  update.SetJournal(FJournal.get());
   update.Run(*DataList);
 }
 
 void TfrmEasySetup::Rollback() {
   RollbackBackups(*FSetupHost, {{BackUpCommonFolder, KveloCommonFolder}, {BackUpAppFolder, KveloAppFolder}});
   DeleteShortCuts(*ShortCutList);
+  RetireJournal();
 }
 
 TPackageFolders TfrmEasySetup::PackageFolders() const {
@@ -715,4 +762,7 @@ void TfrmEasySetup::ShowException(const std::string& Text) { FMessageBoxes.Error
 
 void TfrmEasySetup::ProcessMessages() { QCoreApplication::processEvents(); }
 
-void TfrmEasySetup::Log(const std::string& Line) { memStatus->AddLine(Q(Line)); }
+void TfrmEasySetup::Log(const std::string& Line) {
+  memStatus->AddLine(Q(Line));
+  if (FRunLog) FRunLog->Write(Line);
+}

@@ -37,6 +37,8 @@ class QProgressBar;
 class QTreeWidgetItem;
 class TFWOpenDirectory;
 class TOXCheckedTreeView;
+class TUpdateJournal;
+class TRunLog;
 
 enum class TPageState { psHello, psCopyData, psShortCuts, psConnections, psDone, psClose };
 using enum TPageState;
@@ -49,7 +51,9 @@ class TfrmEasySetup : public QWidget {
 
   // BaseFolder holds "settings.ini" and "QuentaSetupData" (with or without a trailing separator).
   // Runs FormCreate: when the client is running, the process ends here with exit code 0.
-  TfrmEasySetup(const std::string& BaseFolder, IMessageBoxes& MessageBoxes, QWidget* parent = nullptr);
+  // Every log line also goes to RunLog when given; the finish page names its file.
+  TfrmEasySetup(const std::string& BaseFolder, IMessageBoxes& MessageBoxes, QWidget* parent = nullptr,
+                TRunLog* RunLog = nullptr);
   ~TfrmEasySetup() override;
 
   // Controls, back to front.
@@ -111,6 +115,10 @@ class TfrmEasySetup : public QWidget {
   void FWOpenDirectory1ChangeFolder(TFWOpenDirectory* Sender, const std::string& Path, bool& EnableButton);
 
   void LoadSettings();
+  // Before the introduction: a run that died half way through its copy is put back, or not.
+  void OfferRestoreOfInterruptedUpdate();
+  // The update can no longer be undone by this window: its journal goes.
+  void RetireJournal();
   void SetPageState(TPageState Page);
   // The closing steps of the copy page, after CopyData returned or raised.
   void FinishCopyPage();
@@ -166,4 +174,6 @@ class TfrmEasySetup : public QWidget {
   std::string FBaseFolder;  // ends with the separator
   IMessageBoxes& FMessageBoxes;
   std::unique_ptr<TSetupHost> FSetupHost;
+  std::unique_ptr<TUpdateJournal> FJournal;
+  TRunLog* FRunLog = nullptr;  // from the copy until the update cannot be cancelled
 };

@@ -65,10 +65,12 @@ std::string TemporaryNameBeside(const std::string& target) {
 }
 }  // namespace
 
-TBlockTarget::TBlockTarget(std::string Target) : FTarget(std::move(Target)) {
+TBlockTarget::TBlockTarget(std::string Target, const std::function<void(const std::string&)>& BeforeCreate)
+    : FTarget(std::move(Target)) {
   // O_EXCL never follows a link someone may have put at the temporary name.
   for (int attempt = 0; FHandle < 0; ++attempt) {
     FTemporary = TemporaryNameBeside(FTarget);
+    if (BeforeCreate) BeforeCreate(FTemporary);
     FHandle = Sys().open(FTemporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
     if (FHandle < 0 && (errno != EEXIST || attempt == 8)) RaiseLastOSError(FTarget);
   }

@@ -2,7 +2,9 @@
 
 #include <acl/libacl.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/random.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -21,7 +23,7 @@ SysCalls& Sys() {
                         ::getuid, ::getpwuid_r, ::readlink, ::socket, ::bind,
                         ::getrandom, ::fsync,
                         ::lstat,  ::pread,  ::copy_file_range, ::fchmod, ::futimens, ::symlink, ::acl_extended_fd,
-                        ::acl_set_fd, ::chmod, ::posix_spawnp, ::waitpid};
+                        ::acl_set_fd, ::chmod, ::posix_spawnp, ::waitpid, ::flock, ::statvfs};
   return calls;
 }
 }  // namespace platform::posix

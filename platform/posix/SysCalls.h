@@ -8,6 +8,7 @@
 #include <sys/acl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 
@@ -53,6 +54,9 @@ struct SysCalls {
   int (*posix_spawnp)(pid_t* pid, const char* file, const posix_spawn_file_actions_t* actions,
                       const posix_spawnattr_t* attributes, char* const argv[], char* const envp[]);
   pid_t (*waitpid)(pid_t pid, int* status, int options);
+  // The update's journal and log, and the space check.
+  int (*flock)(int fd, int operation);
+  int (*statvfs)(const char* path, struct statvfs* st);
 };
 
 // The table in use; starts with the real calls.

@@ -69,6 +69,7 @@ class QuentaSetupProgram : public ::testing::Test {
   std::string Log = Folder.File("stderr.txt");
   TScopedEnv Answers{AutoAnswerVariable, "no"};
   TScopedEnv Platform{"QT_QPA_PLATFORM", "offscreen"};
+  TScopedEnv State{"XDG_STATE_HOME", Folder.MakeDir("state")};  // the run's log stays out of the real home
 };
 
 TEST_F(QuentaSetupProgram, RefusesToRunBesideTheRunningClient) {

@@ -12,9 +12,12 @@
 #include <cstring>
 #include <fcntl.h>
 
+#include <filesystem>
+
 #include "OXCheckedTreeView.h"
 #include "WizardTestSupport.h"
 #include "dlgEasySetup.h"
+#include "Setup.Journal.h"
 #include "platform/FileSystem.h"
 #include "platform/NamedMutex.h"
 #include "platform/OSError.h"
@@ -202,6 +205,69 @@ TEST_F(WizardCopy, MalformedClientSettingsStopThePageBeforeAnyCopy) {
   EXPECT_EQ(form.lblStatus->Caption(), CopyFinishedText);
   Next();
   EXPECT_EQ(form.PageState(), psShortCuts);
+}
+
+}  // namespace
+
+namespace {
+
+// What a run killed during its copy leaves: a journal whose process is gone, an original in the
+// backup folder and a temporary beside the new file.
+class WizardInterruptedUpdate : public WizardCopy {
+ protected:
+  void SetUp() override {
+    WizardCopy::SetUp();
+    const std::string backup = Common("QuentaBackup/09.12.2015 14-05-09/");
+    TUpdateJournal journal(Client.Root().File("home/.local/state/orvel/quenta-setup/"));
+    journal.BackupFolder(backup, Common(""));
+    journal.Moved(Common("Templates/Itog.xlt"), backup + "Templates/Itog.xlt");
+    platform::ForceDirectories(backup + "Templates");
+    ASSERT_TRUE(platform::RenameFile(Common("Templates/Itog.xlt"), backup + "Templates/Itog.xlt"));
+    Temporary = Common("Templates/.quenta-0123456789ab.tmp");
+    journal.Temporary(Temporary);
+    WriteWholeFile(Temporary, "Итог 20");
+    JournalFolder = Client.Root().File("home/.local/state/orvel/quenta-setup");
+  }
+
+  std::string Temporary;
+  std::string JournalFolder;
+};
+
+TEST_F(WizardInterruptedUpdate, YesRestoresTheFilesBeforeTheIntroduction) {
+  Boxes.Answers = {true};
+  TfrmEasySetup& form = Open();
+  ASSERT_EQ(Boxes.Shown.size(), 1u);
+  EXPECT_EQ(Boxes.Shown[0].Kind, mbkQuestion);
+  EXPECT_EQ(Boxes.Shown[0].Caption, "Прерванное обновление");
+  EXPECT_EQ(form.PageState(), psHello);
+  EXPECT_EQ(ReadWholeFile(Common("Templates/Itog.xlt")), "Итог 2014");
+  EXPECT_FALSE(platform::FileExists(Temporary));
+  EXPECT_TRUE(std::filesystem::is_empty(JournalFolder));
+}
+
+TEST_F(WizardInterruptedUpdate, NoKeepsEverythingAndAsksNoMore) {
+  Boxes.Answers = {false};
+  Open();
+  EXPECT_FALSE(platform::FileExists(Common("Templates/Itog.xlt")));
+  EXPECT_EQ(ReadWholeFile(Common("QuentaBackup/09.12.2015 14-05-09/Templates/Itog.xlt")), "Итог 2014");
+  EXPECT_TRUE(std::filesystem::is_empty(JournalFolder));
+  Form.reset();
+  Boxes.Shown.clear();
+  Open();
+  EXPECT_TRUE(Boxes.Shown.empty());
+}
+
+// A whole run leaves no journal; a run still open keeps its own, which nobody else restores.
+TEST_F(WizardCopy, TheJournalLivesFromTheCopyUntilTheUpdateCannotBeCancelled) {
+  const std::string journals = Client.Root().File("home/.local/state/orvel/quenta-setup");
+  Open();
+  Next();
+  Next();
+  ASSERT_EQ(Form->PageState(), psShortCuts);
+  ASSERT_EQ(std::distance(std::filesystem::directory_iterator(journals), {}), 1);
+  EXPECT_TRUE(FindInterruptedJournals(journals).empty());
+  Next();
+  EXPECT_TRUE(std::filesystem::is_empty(journals));
 }
 
 }  // namespace

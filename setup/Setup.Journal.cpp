@@ -1,0 +1,164 @@
+#include "Setup.Journal.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "Runtime.Strings.h"
+#include "Setup.Rollback.h"
+#include "platform/AppendFile.h"
+#include "platform/Environment.h"
+#include "platform/FileStream.h"
+#include "platform/FileSystem.h"
+#include "platform/OSError.h"
+#include "platform/Random.h"
+
+#include <cerrno>
+
+namespace {
+
+const char JournalExtension[] = ".journal";
+const char KindBackup[] = "backup";
+const char KindMoved[] = "moved";
+const char KindTemporary[] = "temporary";
+const char KindShortcut[] = "shortcut";
+
+const char RestoringLine[] = "Восстановление файлов после прерванного обновления.";
+std::string TemporaryRemovedLine(const std::string& path) { return "Удален временный файл \"" + path + "\"."; }
+std::string ShortcutRemovedLine(const std::string& path) { return "Удален ярлык \"" + path + "\"."; }
+const char RestoredLine[] = "Файлы из резервной копии возвращены на место.";
+
+// Paths may hold any byte but NUL; tabs and line breaks would end a field or a record.
+std::string Escaped(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\\')
+      out += "\\\\";
+    else if (c == '\t')
+      out += "\\t";
+    else if (c == '\n')
+      out += "\\n";
+    else
+      out += c;
+  }
+  return out;
+}
+
+std::string Unescaped(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      out += text[i];
+      continue;
+    }
+    const char next = text[++i];
+    out += next == 't' ? '\t' : next == 'n' ? '\n' : next;
+  }
+  return out;
+}
+
+struct TRecord {
+  std::string Kind, First, Second;
+};
+
+// A record cut short by the end of its run has no line break yet and is left out: the step it
+// would have guarded was never taken.
+std::vector<TRecord> ReadRecords(const std::string& path) {
+  TMemoryStream stream;
+  LoadStreamFromFile(stream, path);
+  const std::string_view text(reinterpret_cast<const char*>(stream.Memory()), static_cast<std::size_t>(stream.GetSize()));
+  std::vector<TRecord> records;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string_view::npos; start = end + 1) {
+    const std::string_view line = text.substr(start, end - start);
+    std::vector<std::string> fields;
+    std::size_t from = 0;
+    for (std::size_t tab; (tab = line.find('\t', from)) != std::string_view::npos; from = tab + 1)
+      fields.push_back(Unescaped(line.substr(from, tab - from)));
+    fields.push_back(Unescaped(line.substr(from)));
+    fields.resize(std::max<std::size_t>(fields.size(), 3));
+    records.push_back({fields[0], fields[1], fields[2]});
+  }
+  return records;
+}
+
+std::string NewJournalName() {
+  unsigned char random[6];
+  if (int error = platform::FillRandomBytes(random, sizeof random); error != 0) throw EOSError(error);
+  std::string name = "update-";
+  for (unsigned char b : random) name += IntToHex(b, 2);
+  return name + JournalExtension;
+}
+
+}  // namespace
+
+std::string SetupStateFolder() {
+  std::string base = platform::GetEnvironmentVariableOr("XDG_STATE_HOME", "");
+  if (!base.starts_with('/')) {
+    std::optional<std::string> home = platform::HomeFolder();
+    if (!home) throw EOSError(ENOENT, "XDG_STATE_HOME");
+    base = IncludeTrailingPathDelimiter(*home) + ".local/state";
+  }
+  return IncludeTrailingPathDelimiter(base) + "orvel/quenta-setup/";
+}
+
+TUpdateJournal::TUpdateJournal(const std::string& Folder) {
+  platform::ForceDirectories(Folder);
+  FFile = std::make_unique<platform::TAppendFile>(IncludeTrailingPathDelimiter(Folder) + NewJournalName());
+  FFile->Append("", true);  // the journal's name is on the disk too
+}
+
+TUpdateJournal::~TUpdateJournal() = default;
+
+const std::string& TUpdateJournal::Path() const { return FFile->Path(); }
+
+void TUpdateJournal::Record(const std::string& Kind, const std::string& First, const std::string& Second) {
+  if (!FFile) return;
+  FFile->Append(Kind + "\t" + Escaped(First) + "\t" + Escaped(Second) + "\n", true);
+}
+
+void TUpdateJournal::BackupFolder(const std::string& Backup, const std::string& DestinationRoot) {
+  Record(KindBackup, Backup, DestinationRoot);
+}
+void TUpdateJournal::Moved(const std::string& Original, const std::string& Backup) { Record(KindMoved, Original, Backup); }
+void TUpdateJournal::Temporary(const std::string& Path) { Record(KindTemporary, Path); }
+void TUpdateJournal::Shortcut(const std::string& Path) { Record(KindShortcut, Path); }
+
+void TUpdateJournal::Retire() {
+  if (!FFile) return;
+  platform::DeleteFile(FFile->Path());
+  FFile.reset();
+}
+
+std::vector<std::string> FindInterruptedJournals(const std::string& Folder) {
+  std::vector<std::string> found;
+  if (!platform::DirectoryExists(Folder)) return found;
+  for (const platform::TFileEntry& entry : platform::ListDirectory(Folder, false)) {
+    if (entry.IsDirectory || entry.IsSymbolicLink || !EndsStr(JournalExtension, entry.Name)) continue;
+    const std::string path = IncludeTrailingPathDelimiter(Folder) + entry.Name;
+    if (!platform::IsWriterAlive(path)) found.push_back(path);
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+void RestoreFromJournal(ISetupHost& Host, const std::string& JournalPath) {
+  Host.Log(RestoringLine);
+  std::vector<std::pair<std::string, std::string>> backups;
+  std::vector<std::string> shortcuts;
+  for (const TRecord& record : ReadRecords(JournalPath)) {
+    // A temporary left in a backup folder must not be moved into the client's folders with the rest.
+    if (record.Kind == KindTemporary && platform::FileOrLinkExists(record.First) && platform::DeleteFile(record.First))
+      Host.Log(TemporaryRemovedLine(record.First));
+    else if (record.Kind == KindBackup)
+      backups.emplace_back(record.First, record.Second);
+    else if (record.Kind == KindShortcut)
+      shortcuts.push_back(record.First);
+  }
+  RollbackBackups(Host, backups);
+  for (const std::string& link : shortcuts)
+    if (platform::FileOrLinkExists(link) && platform::DeleteFile(link)) Host.Log(ShortcutRemovedLine(link));
+  Host.Log(RestoredLine);
+  RetireJournal(JournalPath);
+}
+
+void RetireJournal(const std::string& JournalPath) { platform::DeleteFile(JournalPath); }

@@ -1,0 +1,61 @@
+#pragma once
+// The journal of an update: while the copy runs and until the update can no longer be cancelled,
+// it names this run's backup folders, each file moved into them, each temporary file and each
+// shortcut made, every record on the disk before the step it names. When the run dies (a crash, a
+// kill, a power cut), the journal is what is left of it, and it is enough to put the client's files
+// back as they were.
+//
+// A journal belongs to its run while the run's process lives (it holds the journal's lock); one
+// whose process is gone is an interrupted update. Its restore removes the temporaries, moves the
+// backup folders back, removes the shortcuts, then the journal itself.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Setup.Host.h"
+
+namespace platform {
+class TAppendFile;
+}
+
+// The wizard's own state folder: $XDG_STATE_HOME (default ~/.local/state) + "/orvel/quenta-setup/".
+// EOSError ENOENT when there is no home folder.
+std::string SetupStateFolder();
+
+class TUpdateJournal {
+ public:
+  // A new journal of this run in Folder (created when missing). EOSError.
+  explicit TUpdateJournal(const std::string& Folder);
+  ~TUpdateJournal();
+  TUpdateJournal(const TUpdateJournal&) = delete;
+  TUpdateJournal& operator=(const TUpdateJournal&) = delete;
+
+  const std::string& Path() const;
+
+  // Each returns once its record is on the disk; EOSError when it cannot be written, and the step
+  // it guards must then not be taken.
+  void BackupFolder(const std::string& Backup, const std::string& DestinationRoot);
+  void Moved(const std::string& Original, const std::string& Backup);
+  void Temporary(const std::string& Path);
+  void Shortcut(const std::string& Path);
+
+  // The run is over (completed, rolled back or closed): the journal goes, and later records are
+  // not written.
+  void Retire();
+
+ private:
+  void Record(const std::string& Kind, const std::string& First, const std::string& Second = {});
+
+  std::unique_ptr<platform::TAppendFile> FFile;
+};
+
+// The journals in Folder whose run is gone, oldest first; none when the folder is missing.
+std::vector<std::string> FindInterruptedJournals(const std::string& Folder);
+
+// Rolls the journal's run back (see above) and removes the journal. Logs what it does through
+// Host; what could not be moved back stays in the backup folder and is listed in an error box.
+void RestoreFromJournal(ISetupHost& Host, const std::string& JournalPath);
+
+// Keeps everything as it is and removes the journal.
+void RetireJournal(const std::string& JournalPath);

@@ -1,0 +1,90 @@
+#include "Setup.Unattended.h"
+
+#include <optional>
+
+#include "Runtime.Exceptions.h"
+#include "Runtime.StringList.h"
+#include "Runtime.Strings.h"
+#include "Setup.BackupFolder.h"
+#include "Setup.ExternalFileExts.h"
+#include "Setup.FileUpdate.h"
+#include "Setup.Journal.h"
+#include "Setup.PackageScan.h"
+#include "Setup.Rollback.h"
+#include "Setup.SpaceCheck.h"
+#include "SysInfo.Core.Kvelo7.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+#include "platform/FormatSettings.h"
+#include "platform/NamedMutex.h"
+#include "platform/PrivateProfile.h"
+
+namespace {
+
+const char ClientMutexName[] = "OrvelKvelo_client";
+const char ClientRunningText[] = "Для установки обновления , необходимо завершить работу клиента Орвел Квело.";
+const char NotInstalledText[] = "Не удалось обнаружить установленную версию ОРВЕЛ Квело версии 7.0";
+const char RolledBackText[] = "Квента установка прервана из-за ошибки, изменения отменены: ";
+const char RestoreLine[] = "Произвожу процесс восстановления данных.";
+const char DoneLine[] = "Квента установка завершена.";
+
+std::string ExternalFileExtsOf(const std::string& base) {
+  const std::string settingsFile = base + SettingsFileName;
+  if (!platform::FileExists(settingsFile)) return {};
+  return platform::TIniFileReader(settingsFile).ReadString("CommonSettings.XML", "ExternalFileExts", "");
+}
+
+}  // namespace
+
+int RestoreInterruptedUpdates(ISetupHost& Host, const std::string& JournalFolder) {
+  const std::vector<std::string> journals = FindInterruptedJournals(JournalFolder);
+  for (const std::string& journal : journals) RestoreFromJournal(Host, journal);
+  return static_cast<int>(journals.size());
+}
+
+TUnattendedResult RunUnattendedUpdate(ISetupHost& Host, const std::string& BaseFolder, const std::string& JournalFolder) {
+  if (platform::NamedMutexExists(ClientMutexName)) {
+    Host.ShowMessage(ClientRunningText);
+    return TUnattendedResult::urClientRunning;
+  }
+  RestoreInterruptedUpdates(Host, JournalFolder);
+  if (!TKvelo7Information::IsApplicationInstalled()) {
+    Host.ShowMessage(NotInstalledText);
+    return TUnattendedResult::urNotInstalled;
+  }
+  const std::string base = BaseFolder.empty() ? std::string() : IncludeTrailingPathDelimiter(BaseFolder);
+  const std::string commonFolder = TKvelo7Information::CommonDataFolder();
+  const std::string documentFolder = TKvelo7Information::MyFolderRoot();
+  const TPackageRoots common{base + CommonPackageFolder, commonFolder,
+                             BackupFolderOf(commonFolder, platform::Now(), platform::FormatSettings())};
+  const TPackageRoots documents{base + DocumentPackageFolder, documentFolder,
+                                BackupFolderOf(documentFolder, platform::Now(), platform::FormatSettings())};
+
+  TStringList dataList;
+  ScanFolder(common.Package, "", common.Package, nullptr, 0, dataList, nullptr);
+  ScanFolder(documents.Package, "", documents.Package, nullptr, 1, dataList, nullptr);
+  Host.SetOverallMaximum(static_cast<int>(dataList.Count()));
+  if (const std::optional<TSpaceShortage> shortage = FindSpaceShortage(dataList, common, documents)) {
+    Host.ShowError(SpaceShortageText(*shortage));
+    return TUnattendedResult::urNoSpace;
+  }
+
+  std::optional<TUpdateJournal> journal;
+  TFileUpdate update(Host, common, documents);
+  try {
+    journal.emplace(JournalFolder);
+    update.SetJournal(&*journal);
+    MergeExternalFileExts(TKvelo7Information::CommonSettingFolder(), ExternalFileExtsOf(base));
+    update.Run(dataList);
+  } catch (const std::exception& e) {
+    const std::string text = dynamic_cast<const Exception*>(&e) ? static_cast<const Exception&>(e).Message() : e.what();
+    Host.ShowError(RolledBackText + text);
+    Host.Log(RestoreLine);
+    RollbackBackups(Host, {{common.Backup, common.Destination}, {documents.Backup, documents.Destination}});
+    if (journal) journal->Retire();
+    return TUnattendedResult::urRolledBack;
+  }
+  journal->Retire();
+  Host.Log(DoneLine);
+  return update.FailedCount() > 0 ? TUnattendedResult::urSomeFilesFailed : TUnattendedResult::urDone;
+}

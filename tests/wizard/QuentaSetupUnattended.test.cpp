@@ -1,0 +1,293 @@
+// The program without a window: every exit code of -silent from a real situation, and the crash
+// test: the update killed at random moments of its copy, then -restore-only.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <random>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "WizardTestSupport.h"
+#include "platform/FileSystem.h"
+#include "platform/NamedMutex.h"
+#include "support/ForeignLinks.h"
+
+extern char** environ;
+
+namespace {
+
+struct TRun {
+  int ExitCode = -1;  // -1 when killed
+  std::string Output;
+  std::string Errors;
+};
+
+class QuentaSetupUnattended : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Program = Package.File("quenta-setup");
+    platform::CopyFile(KV_QUENTA_SETUP, Program, false);
+  }
+
+  std::string Common(const std::string& rel) const { return Client.Root().File("common/Orvel/OrvelKvelo 7/Client/" + rel); }
+  std::string Docs(const std::string& rel) const { return Client.Root().File("home/Documents/Орвел-Квело/" + rel); }
+  std::string SettingsFolder() const { return Client.Root().File("home/.local/share/Orvel/OrvelKvelo 7/Client/Settings/"); }
+  std::string StateFolder() const { return Client.Root().File("home/.local/state/orvel/quenta-setup/"); }
+
+  // Runs the program with Switch; with KillAfterLines > 0 it is killed by SIGKILL once it has
+  // written that many lines to standard output.
+  TRun Run(const std::string& Switch, int KillAfterLines = 0, std::vector<std::string> More = {}) {
+    int out[2];
+    EXPECT_EQ(::pipe(out), 0);
+    const std::string errors = Scratch.File("stderr.txt");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<std::string> args{Program, Switch};
+    args.insert(args.end(), More.begin(), More.end());
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, Program.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    TRun run;
+    int lines = 0;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) {
+      run.Output.append(buffer, static_cast<std::size_t>(n));
+      for (ssize_t i = 0; i < n; ++i) lines += buffer[i] == '\n';
+      if (KillAfterLines > 0 && lines >= KillAfterLines) {
+        ::kill(pid, SIGKILL);
+        break;
+      }
+    }
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.Errors = ReadWholeFile(errors);
+    return run;
+  }
+
+  std::vector<std::string> FilesOfState(const std::string& extension) const {
+    std::vector<std::string> found;
+    for (const auto& e : std::filesystem::directory_iterator(StateFolder()))
+      if (e.path().extension() == extension) found.push_back(e.path().string());
+    return found;
+  }
+
+  // Every file below root, by path relative to it, with its bytes; the backup folders left out.
+  static std::map<std::string, std::string> Contents(const std::string& root) {
+    std::map<std::string, std::string> files;
+    if (!platform::DirectoryExists(root)) return files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
+      const std::string rel = std::filesystem::relative(e.path(), root).string();
+      if (e.is_regular_file() && !rel.starts_with("QuentaBackup")) files[rel] = ReadWholeFile(e.path().string());
+    }
+    return files;
+  }
+
+  TClientSandbox Client;
+  TTempDir Package;
+  TTempDir Scratch;
+  std::string Program;
+};
+
+TEST_F(QuentaSetupUnattended, UpdatesLikeAPersonPressingNextAndTellsByItsExitCode) {
+  Client.InstallClient();
+  Package.WriteFile("QuentaSetupData/Client/Templates/Itog.xlt", "Итог 2015");
+  Package.WriteFile("QuentaSetupData/Орвел-Квело/Нормативы/Сборник 01.txt", "Сборник 2015");
+  Package.WriteFile("settings.ini", "[CommonSettings.XML]\nExternalFileExts=.pdf\n");
+  Client.Root().WriteFile("common/Orvel/OrvelKvelo 7/Client/Templates/Itog.xlt", "Итог 2014");
+  Client.Root().MakeDir("home/.local/share/Orvel/OrvelKvelo 7/Client/Settings");
+
+  const TRun run = Run("/SILENT");
+  EXPECT_EQ(run.ExitCode, 0) << run.Output << run.Errors;
+  EXPECT_EQ(ReadWholeFile(Common("Templates/Itog.xlt")), "Итог 2015");
+  EXPECT_EQ(ReadWholeFile(Docs("Нормативы/Сборник 01.txt")), "Сборник 2015");
+  EXPECT_NE(ReadWholeFile(SettingsFolder() + "CommonSetting.xml").find(".pdf"), std::string::npos);
+  EXPECT_NE(run.Output.find("Файл \"Templates/Itog.xlt\" сохранен в бэкапе."), std::string::npos) << run.Output;
+  EXPECT_EQ(run.Errors, "");
+  EXPECT_TRUE(FilesOfState(".journal").empty()) << "the journal of a completed run stays";
+  // The run's log: every line with its time.
+  const std::vector<std::string> logs = FilesOfState(".log");
+  ASSERT_EQ(logs.size(), 1u);
+  const std::string log = ReadWholeFile(logs[0]);
+  EXPECT_TRUE(std::regex_search(log, std::regex("(^|\n)\\d\\d:\\d\\d:\\d\\d Файл \"Templates/Itog.xlt\" обновлен\\.\n"))) << log;
+
+  const TRun elsewhere = Run("-silent", 0, {"-log", Scratch.File("run.log")});
+  EXPECT_EQ(elsewhere.ExitCode, 0);
+  EXPECT_NE(ReadWholeFile(Scratch.File("run.log")).find("Квента установка завершена."), std::string::npos);
+  EXPECT_EQ(FilesOfState(".log").size(), 1u);
+}
+
+TEST_F(QuentaSetupUnattended, TouchesNothingWhileTheClientRunsOrIsMissing) {
+  Package.WriteFile("QuentaSetupData/Client/a.txt", "new");
+  {
+    const TRun run = Run("-silent");
+    EXPECT_EQ(run.ExitCode, 3);
+    EXPECT_EQ(run.Errors, "Не удалось обнаружить установленную версию ОРВЕЛ Квело версии 7.0\n");
+  }
+  Client.InstallClient();
+  platform::TNamedMutexHolder client("OrvelKvelo_client");
+  const TRun run = Run("-silent");
+  EXPECT_EQ(run.ExitCode, 2);
+  EXPECT_EQ(run.Errors, "Для установки обновления , необходимо завершить работу клиента Орвел Квело.\n");
+  EXPECT_FALSE(platform::FileExists(Common("a.txt")));
+}
+
+TEST_F(QuentaSetupUnattended, MalformedClientSettingsEndTheWorkWithNothingChanged) {
+  Client.InstallClient();
+  Package.WriteFile("QuentaSetupData/Client/Templates/Itog.xlt", "Итог 2015");
+  Package.WriteFile("settings.ini", "[CommonSettings.XML]\nExternalFileExts=.pdf\n");
+  Client.Root().WriteFile("common/Orvel/OrvelKvelo 7/Client/Templates/Itog.xlt", "Итог 2014");
+  Client.Root().WriteFile("home/.local/share/Orvel/OrvelKvelo 7/Client/Settings/CommonSetting.xml", "<Options");
+
+  const TRun run = Run("-silent");
+  EXPECT_EQ(run.ExitCode, 4);
+  EXPECT_NE(run.Errors.find("изменения отменены"), std::string::npos) << run.Errors;
+  EXPECT_EQ(ReadWholeFile(Common("Templates/Itog.xlt")), "Итог 2014");
+  EXPECT_EQ(ReadWholeFile(SettingsFolder() + "CommonSetting.xml"), "<Options");
+}
+
+// A folder of the client that the update may not write: read-only for a user; for root, whom
+// modes do not stop, reached through another user's link.
+TEST_F(QuentaSetupUnattended, AFileThatCannotBeUpdatedIsNamedAndTheRestIsDone) {
+  Client.InstallClient();
+  Package.WriteFile("QuentaSetupData/Client/Locked/a.txt", "new a");
+  Package.WriteFile("QuentaSetupData/Client/b.txt", "new b");
+  Client.Root().WriteFile("common/Orvel/OrvelKvelo 7/Client/b.txt", "old b");
+  TForeignLinks links;
+  if (::geteuid() == 0) {
+    links.Plant(Scratch.MakeDir("elsewhere"), Common("Locked"));
+  } else {
+    Client.Root().WriteFile("common/Orvel/OrvelKvelo 7/Client/Locked/a.txt", "old a");
+    ::chmod(Common("Locked").c_str(), 0555);
+  }
+
+  const TRun run = Run("-silent");
+  ::chmod(Common("Locked").c_str(), 0755);
+  EXPECT_EQ(run.ExitCode, 1) << run.Output << run.Errors;
+  EXPECT_NE(run.Output.find("Ошибка обновления файла: \"Locked/a.txt\""), std::string::npos) << run.Output;
+  EXPECT_EQ(ReadWholeFile(Common("b.txt")), "new b");
+  EXPECT_FALSE(platform::FileExists(Scratch.File("elsewhere/a.txt")));
+}
+
+// A client folder on a file system too small for the package: a small memory file system mounted
+// there, where the machine lets the test mount one (the system-call table cannot reach into the
+// program; the space check's unit tests go through it).
+TEST_F(QuentaSetupUnattended, TooLittleSpaceTouchesNothing) {
+  Client.InstallClient();
+  Package.WriteFile("QuentaSetupData/Client/big.bin", std::string(200000, 'b'));
+  Client.Root().WriteFile("common/Orvel/OrvelKvelo 7/Client/old.txt", "old");
+  const std::string mountPoint = Client.Root().MakeDir("home/Documents/Орвел-Квело");
+  Package.WriteFile("QuentaSetupData/Орвел-Квело/norm.bin", std::string(100000, 'n'));
+  if (::mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=64k") != 0)
+    GTEST_SKIP() << "no small file system can be mounted here: " << std::strerror(errno);
+  const TRun run = Run("-silent");
+  ::umount(mountPoint.c_str());
+  EXPECT_EQ(run.ExitCode, 5) << run.Output << run.Errors;
+  EXPECT_NE(run.Errors.find("Недостаточно места на диске"), std::string::npos) << run.Errors;
+  EXPECT_FALSE(platform::FileExists(Common("big.bin")));
+  EXPECT_TRUE(FilesOfState(".journal").empty());
+}
+
+// The journal is written through before every step; on a disk that makes the 30 runs slow, so the
+// crash test keeps its folders in memory where the machine has a memory file system.
+struct TMemoryTemporaryFolder {
+  std::optional<TScopedEnv> Folder;
+  TMemoryTemporaryFolder() {
+    if (platform::DirectoryExists("/dev/shm") && ::access("/dev/shm", W_OK) == 0) Folder.emplace("TMPDIR", "/dev/shm");
+  }
+};
+
+class QuentaSetupKilled : private TMemoryTemporaryFolder, public QuentaSetupUnattended {};
+
+// The update killed at 30 moments of its copy, each over a fresh copy of the client's folders:
+// -restore-only alone must give back every replaced original byte for byte and leave no temporary
+// file, and the next unattended run must give the whole update.
+TEST_F(QuentaSetupKilled, AKilledUpdateIsRestoredWholeAndThenCompletes) {
+  Client.InstallClient();
+  std::mt19937 random(20151209);
+  std::map<std::string, std::string> newFiles, oldFiles;  // by path below "QuentaSetupData/"
+  // 200 files; three of them large enough for many blocks each, so kills land inside a copy too.
+  for (int i = 0; i < 200; ++i) {
+    const std::string package = i % 2 == 0 ? "Client/" : "Орвел-Квело/";
+    const std::string rel = package + "Папка " + std::to_string(i % 7) + "/file " + std::to_string(i) + ".dat";
+    const std::size_t size = i < 3 ? (1 << 20) + 4321 : 200 + random() % 3000;
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(random());
+    newFiles[rel] = bytes;
+    if (i % 4 < 2) oldFiles[rel] = "original " + std::to_string(i) + std::string(random() % 5000, 'o');
+  }
+  for (const auto& [rel, bytes] : newFiles) Package.WriteFile("QuentaSetupData/" + rel, bytes);
+  const std::string commonRoot = Common(""), docsRoot = Docs("");
+  auto destinationOf = [&](const std::string& rel) {
+    return rel.starts_with("Client/") ? commonRoot + rel.substr(7) : docsRoot + rel.substr(std::string("Орвел-Квело/").size());
+  };
+  auto freshDestination = [&] {
+    std::filesystem::remove_all(commonRoot);
+    std::filesystem::remove_all(docsRoot);
+    for (const auto& [rel, bytes] : oldFiles) {
+      std::filesystem::create_directories(std::filesystem::path(destinationOf(rel)).parent_path());
+      WriteWholeFile(destinationOf(rel), bytes);
+    }
+  };
+
+  // The lines of a whole run, to spread the kills over.
+  freshDestination();
+  const TRun whole = Run("-silent");
+  ASSERT_EQ(whole.ExitCode, 0) << whole.Errors;
+  const int lines = static_cast<int>(std::count(whole.Output.begin(), whole.Output.end(), '\n'));
+
+  int lost = 0, leftovers = 0, incomplete = 0;
+  std::uniform_int_distribution<int> moment(1, lines - 3);
+  for (int kill = 0; kill < 30; ++kill) {
+    freshDestination();
+    const int after = moment(random);
+    const TRun killed = Run("-silent", after);
+    const TRun restore = Run("-restore-only");
+    EXPECT_EQ(restore.ExitCode, 0) << "killed after line " << after << ": " << restore.Errors;
+    for (const auto& [rel, bytes] : oldFiles)
+      if (!platform::FileExists(destinationOf(rel)) || ReadWholeFile(destinationOf(rel)) != bytes) {
+        ++lost;
+        ADD_FAILURE() << "killed after line " << after << ": " << rel << " not restored";
+      }
+    for (const std::string& root : {commonRoot, docsRoot})
+      for (const auto& e : std::filesystem::recursive_directory_iterator(root))
+        if (e.path().filename().string().starts_with(".quenta-")) {
+          ++leftovers;
+          ADD_FAILURE() << "killed after line " << after << ": " << e.path() << " left";
+        }
+    EXPECT_TRUE(FilesOfState(".journal").empty()) << "killed after line " << after;
+
+    const TRun again = Run("-silent");
+    EXPECT_EQ(again.ExitCode, 0) << again.Errors;
+    for (const auto& [rel, bytes] : newFiles)
+      if (ReadWholeFile(destinationOf(rel)) != bytes) ++incomplete;
+  }
+  EXPECT_EQ(lost, 0);
+  EXPECT_EQ(leftovers, 0);
+  EXPECT_EQ(incomplete, 0);
+  std::cout << "files lost across 30 kills: " << lost << "\n";
+}
+
+}  // namespace
