@@ -2,22 +2,26 @@
 
 #include <optional>
 
+#include "Ox.Types.h"
 #include "Runtime.Exceptions.h"
 #include "Runtime.StringList.h"
 #include "Runtime.Strings.h"
 #include "Setup.BackupFolder.h"
+#include "Setup.Connections.h"
 #include "Setup.ExternalFileExts.h"
 #include "Setup.FileUpdate.h"
 #include "Setup.Journal.h"
+#include "Setup.PackageEntries.h"
 #include "Setup.PackageScan.h"
+#include "Setup.PackageSettings.h"
 #include "Setup.Rollback.h"
+#include "Setup.ShortCuts.h"
 #include "Setup.SpaceCheck.h"
 #include "SysInfo.Core.Kvelo7.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/FormatSettings.h"
 #include "platform/NamedMutex.h"
-#include "platform/PrivateProfile.h"
 
 namespace {
 
@@ -28,10 +32,24 @@ const char RolledBackText[] = "Квента установка прервана 
 const char RestoreLine[] = "Произвожу процесс восстановления данных.";
 const char DoneLine[] = "Квента установка завершена.";
 
-std::string ExternalFileExtsOf(const std::string& base) {
-  const std::string settingsFile = base + SettingsFileName;
-  if (!platform::FileExists(settingsFile)) return {};
-  return platform::TIniFileReader(settingsFile).ReadString("CommonSettings.XML", "ExternalFileExts", "");
+// The items a person would find ticked on the shortcut and connection pages: the document
+// package's entries that "links" and "connections" name.
+struct TPreTicked {
+  std::vector<TPackageEntry> Links;
+  std::vector<TPackageEntry> Folders;
+};
+
+TPreTicked PreTickedOf(const TStringList& dataList, const TPackageSettings& settings, const TPackageFolders& folders) {
+  TPreTicked ticked;
+  for (std::size_t i = 0; i < dataList.Count(); ++i) {
+    const TPackageEntry entry = PackageEntryOf(dataList, i);
+    if (entry.Flag != TPackageEntry::DocumentPackage) continue;
+    const bool isFolder = platform::DirectoryExists(folders.PackagePathOf(entry));
+    const std::string path = isFolder ? IncludeTrailingPathDelimiter(entry.RelativePath) : entry.RelativePath;
+    if (settings.IsAutoLink(path)) ticked.Links.push_back(entry);
+    if (isFolder && settings.IsAutoConnection(path)) ticked.Folders.push_back(entry);
+  }
+  return ticked;
 }
 
 }  // namespace
@@ -69,18 +87,32 @@ TUnattendedResult RunUnattendedUpdate(ISetupHost& Host, const std::string& BaseF
     return TUnattendedResult::urNoSpace;
   }
 
+  const TPackageSettings settings = ReadPackageSettings(base);
+  const TPackageFolders folders{common.Package, documents.Package, common.Destination, documents.Destination};
   std::optional<TUpdateJournal> journal;
   TFileUpdate update(Host, common, documents);
+  TStringList shortCutList;
   try {
     journal.emplace(JournalFolder);
     update.SetJournal(&*journal);
-    MergeExternalFileExts(TKvelo7Information::CommonSettingFolder(), ExternalFileExtsOf(base));
+    MergeExternalFileExts(TKvelo7Information::CommonSettingFolder(), settings.ExternalFileExts);
     update.Run(dataList);
+    const TPreTicked ticked = PreTickedOf(dataList, settings, folders);
+    try {
+      CreateShortCuts(ticked.Links, folders, shortCutList);
+    } catch (...) {
+      // The links made before the failure are the run's too: the rollback removes them.
+      for (const std::string& link : shortCutList) journal->Shortcut(link);
+      throw;
+    }
+    for (const std::string& link : shortCutList) journal->Shortcut(link);
+    RegisterConnections(ticked.Folders, settings.IsAutoConnection(std::string(WebServiceHost)), folders);
   } catch (const std::exception& e) {
     const std::string text = dynamic_cast<const Exception*>(&e) ? static_cast<const Exception&>(e).Message() : e.what();
     Host.ShowError(RolledBackText + text);
     Host.Log(RestoreLine);
     RollbackBackups(Host, {{common.Backup, common.Destination}, {documents.Backup, documents.Destination}});
+    DeleteShortCuts(shortCutList);
     if (journal) journal->Retire();
     return TUnattendedResult::urRolledBack;
   }

@@ -33,6 +33,7 @@
 #include "Setup.RunLog.h"
 #include "Setup.SpaceCheck.h"
 #include "Setup.PackageScan.h"
+#include "Setup.PackageSettings.h"
 #include "Setup.Rollback.h"
 #include "Setup.ShortCuts.h"
 #include "SysInfo.Core.Kvelo7.h"
@@ -42,7 +43,6 @@
 #include "platform/NameFolding.h"
 #include "platform/NamedMutex.h"
 #include "platform/OSError.h"
-#include "platform/PrivateProfile.h"
 
 namespace {
 
@@ -104,14 +104,6 @@ QFont FormFont(const char* family, bool bold = false) {
 }
 
 QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-// A package path from "settings.ini". The files are written on Windows, so "\" separates folders
-// there as "/" does.
-std::string SettingsPath(std::string value) {
-  for (char& c : value)
-    if (c == '\\') c = '/';
-  return value;
-}
 
 // Whether Folder holds the file Names[0]/Names[1]/..., every name compared without regard to letter
 // case: the client's package was made on Windows, where "okvelo.exe" names its "OKvelo.exe".
@@ -427,46 +419,13 @@ void TfrmEasySetup::FormDestroy() {
   DataList.reset();
 }
 
-// "settings.ini" entries are package-relative paths with "/" between folders; folder entries end
-// with "/", as the scan of the package names them.
 void TfrmEasySetup::LoadSettings() {
-  ShowLinksDialog = true;
-  ShowConnectionsDialog = true;
-  const std::string settingsFile = FBaseFolder + SettingsFileName;
-  const std::string package = FBaseFolder + DocumentPackageFolder;
-  if (!platform::FileExists(settingsFile)) return;
-  const platform::TIniFileReader ini(settingsFile);
-  ShowLinksDialog = ini.ReadBool("links", "showdialog", true);
-  ShowConnectionsDialog = ini.ReadBool("connections", "showdialog", true);
-
-  for (const std::string& key : ini.ReadSection("links")) AutoLinks->Add(key);
-  for (std::size_t i = AutoLinks->Count(); i-- > 0;) {
-    const std::string value = SettingsPath(ini.ReadString("links", (*AutoLinks)[i], ""));
-    if (platform::FileExists(package + value))
-      AutoLinks->SetString(i, value);
-    else if (platform::DirectoryExists(package + IncludeTrailingPathDelimiter(value)))
-      AutoLinks->SetString(i, IncludeTrailingPathDelimiter(value));
-    else
-      AutoLinks->Delete(i);
-  }
-
-  for (const std::string& key : ini.ReadSection("connections")) AutoConnections->Add(key);
-  for (std::size_t i = AutoConnections->Count(); i-- > 0;) {
-    const std::string written = ini.ReadString("connections", (*AutoConnections)[i], "");
-    if (SameText(written, WebServiceHost)) {
-      AutoConnections->SetString(i, written);
-      continue;
-    }
-    std::string value = SettingsPath(written);
-    if (!value.empty()) value = IncludeTrailingPathDelimiter(value);
-    // An empty value stays an empty entry while the package exists; it matches nothing.
-    if (platform::DirectoryExists(package + IncludeTrailingPathDelimiter(value)))
-      AutoConnections->SetString(i, value);
-    else
-      AutoConnections->Delete(i);
-  }
-
-  ExternalFileExts = ini.ReadString("CommonSettings.XML", "ExternalFileExts", "");
+  const TPackageSettings settings = ReadPackageSettings(FBaseFolder);
+  ShowLinksDialog = settings.ShowLinksDialog;
+  ShowConnectionsDialog = settings.ShowConnectionsDialog;
+  for (const std::string& entry : settings.AutoLinks) AutoLinks->Add(entry);
+  for (const std::string& entry : settings.AutoConnections) AutoConnections->Add(entry);
+  ExternalFileExts = settings.ExternalFileExts;
 }
 
 bool TfrmEasySetup::IsAutoLink(const std::string& Path) const {

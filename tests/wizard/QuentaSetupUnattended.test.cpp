@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "WizardTestSupport.h"
+#include "platform/CodePages.h"
 #include "platform/FileSystem.h"
 #include "platform/NamedMutex.h"
 #include "support/ForeignLinks.h"
@@ -115,7 +116,11 @@ TEST_F(QuentaSetupUnattended, UpdatesLikeAPersonPressingNextAndTellsByItsExitCod
   Client.InstallClient();
   Package.WriteFile("QuentaSetupData/Client/Templates/Itog.xlt", "Итог 2015");
   Package.WriteFile("QuentaSetupData/Орвел-Квело/Нормативы/Сборник 01.txt", "Сборник 2015");
-  Package.WriteFile("settings.ini", "[CommonSettings.XML]\nExternalFileExts=.pdf\n");
+  Package.WriteFile("QuentaSetupData/Орвел-Квело/Примеры/Пример.txt", "пример");
+  Package.WriteFile("settings.ini",  // UTF-8 with its byte-order mark, as the package's authors keep it
+                    "\xEF\xBB\xBF[CommonSettings.XML]\nExternalFileExts=.pdf\n"
+                    "[links]\nshowdialog=0\n1=Нормативы\\Сборник 01.txt\n2=Примеры\n"
+                    "[connections]\n1=Нормативы\n2=docs.orvel-kvelo.ru\n");
   Client.Root().WriteFile("common/Orvel/OrvelKvelo 7/Client/Templates/Itog.xlt", "Итог 2014");
   Client.Root().MakeDir("home/.local/share/Orvel/OrvelKvelo 7/Client/Settings");
 
@@ -124,6 +129,13 @@ TEST_F(QuentaSetupUnattended, UpdatesLikeAPersonPressingNextAndTellsByItsExitCod
   EXPECT_EQ(ReadWholeFile(Common("Templates/Itog.xlt")), "Итог 2015");
   EXPECT_EQ(ReadWholeFile(Docs("Нормативы/Сборник 01.txt")), "Сборник 2015");
   EXPECT_NE(ReadWholeFile(SettingsFolder() + "CommonSetting.xml").find(".pdf"), std::string::npos);
+  // The shortcuts and data sources that settings.ini ticks, as the last pages would make them.
+  EXPECT_NE(ReadWholeFile(Client.Root().File("home/Desktop/Сборник 01.txt.desktop")).find("Type=Link"), std::string::npos);
+  EXPECT_TRUE(platform::FileExists(Client.Root().File("home/Desktop/Примеры.desktop")));
+  const std::string connections = platform::AnsiToUtf8(ReadWholeFile(SettingsFolder() + "Connections.xml"));
+  EXPECT_NE(connections.find("Address=\"" + Docs("Нормативы") + "\""), std::string::npos) << connections;
+  EXPECT_EQ(connections.find("Примеры"), std::string::npos) << connections;
+  EXPECT_NE(connections.find("Caption=\"docs.orvel-kvelo.ru\""), std::string::npos) << connections;
   EXPECT_NE(run.Output.find("Файл \"Templates/Itog.xlt\" сохранен в бэкапе."), std::string::npos) << run.Output;
   EXPECT_EQ(run.Errors, "");
   EXPECT_TRUE(FilesOfState(".journal").empty()) << "the journal of a completed run stays";
@@ -170,6 +182,26 @@ TEST_F(QuentaSetupUnattended, MalformedClientSettingsEndTheWorkWithNothingChange
 
 // A folder of the client that the update may not write: read-only for a user; for root, whom
 // modes do not stop, reached through another user's link.
+// With nobody to ask, a shortcut that cannot be made undoes the whole run, the links made before
+// it included.
+TEST_F(QuentaSetupUnattended, AShortcutThatCannotBeMadeRollsTheUpdateBack) {
+  Client.InstallClient();
+  Package.WriteFile("QuentaSetupData/Client/Templates/Itog.xlt", "Итог 2015");
+  Package.WriteFile("QuentaSetupData/Орвел-Квело/Руководство.pdf", "pdf");
+  Package.WriteFile("QuentaSetupData/Орвел-Квело/Нормативы/Сборник.txt", "сборник");
+  Package.WriteFile("QuentaSetupData/Орвел-Квело/Нормативы/linkname.txt", "../escape");
+  Package.WriteFile("settings.ini", "\xEF\xBB\xBF[links]\n1=Руководство.pdf\n2=Нормативы\n");
+  Client.Root().WriteFile("common/Orvel/OrvelKvelo 7/Client/Templates/Itog.xlt", "Итог 2014");
+
+  const TRun run = Run("-silent");
+  EXPECT_EQ(run.ExitCode, 4) << run.Output << run.Errors;
+  EXPECT_NE(run.Errors.find("изменения отменены"), std::string::npos) << run.Errors;
+  EXPECT_EQ(ReadWholeFile(Common("Templates/Itog.xlt")), "Итог 2014");
+  EXPECT_FALSE(platform::FileExists(Client.Root().File("home/Desktop/Руководство.pdf.desktop")));
+  EXPECT_FALSE(platform::FileExists(Client.Root().File("home/escape.desktop")));
+  EXPECT_TRUE(FilesOfState(".journal").empty());
+}
+
 TEST_F(QuentaSetupUnattended, AFileThatCannotBeUpdatedIsNamedAndTheRestIsDone) {
   Client.InstallClient();
   Package.WriteFile("QuentaSetupData/Client/Locked/a.txt", "new a");
