@@ -590,7 +590,18 @@ void TfrmEasySetup::CreateShortCuts() {
   std::vector<TPackageEntry> chosen;
   for (QTreeWidgetItem* node : TreeNodes())
     if (tvShortCuts->GetChecked(node)) chosen.push_back(EntryOf(node));
-  ::CreateShortCuts(chosen, PackageFolders(), *ShortCutList);
+  // The journal learns of the links once they exist, those made before a failure included.
+  auto journalLinks = [this] {
+    if (FJournal)
+      for (const std::string& link : *ShortCutList) FJournal->Shortcut(link);
+  };
+  try {
+    ::CreateShortCuts(chosen, PackageFolders(), *ShortCutList);
+  } catch (...) {
+    journalLinks();
+    throw;
+  }
+  journalLinks();
 
   if (QTreeWidgetItem* first = tvShortCuts->topLevelItem(0)) CollapseWithSubNodes(first);
   const TPackageFolders folders = PackageFolders();
