@@ -113,10 +113,9 @@ void BM_Update(benchmark::State& state, TPackageShape shape) {
   Report(state, shape, rssBefore);
 }
 
-void BM_CpR(benchmark::State& state, TPackageShape shape) {
-  const fs::path root = Prepare(shape);
+// Times one shell command against a fresh destination per iteration.
+void TimeCommand(benchmark::State& state, TPackageShape shape, const fs::path& root, const std::string& command) {
   const long rssBefore = PeakRssKiB();
-  const std::string command = "cp -r '" + (root / "package").string() + "/.' '" + (root / "dest").string() + "/'";
   for (auto _ : state) {
     state.PauseTiming();
     FreshDestination(root);
@@ -126,17 +125,14 @@ void BM_CpR(benchmark::State& state, TPackageShape shape) {
   Report(state, shape, rssBefore);
 }
 
+void BM_CpR(benchmark::State& state, TPackageShape shape) {
+  const fs::path root = Prepare(shape);
+  TimeCommand(state, shape, root, "cp -r '" + (root / "package").string() + "/.' '" + (root / "dest").string() + "/'");
+}
+
 void BM_CpRNewFiles(benchmark::State& state, TPackageShape shape) {
   const fs::path root = Prepare(shape);
-  const long rssBefore = PeakRssKiB();
-  const std::string command = "cp -r '" + (root / "package").string() + "' '" + (root / "dest/new").string() + "'";
-  for (auto _ : state) {
-    state.PauseTiming();
-    FreshDestination(root);
-    state.ResumeTiming();
-    if (std::system(command.c_str()) != 0) state.SkipWithError("cp failed");
-  }
-  Report(state, shape, rssBefore);
+  TimeCommand(state, shape, root, "cp -r '" + (root / "package").string() + "' '" + (root / "dest/new").string() + "'");
 }
 
 constexpr TPackageShape OneGiB{16, 64u << 20};

@@ -4,12 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include <QTest>
+
+#include <cstdlib>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "MessageBoxes.h"
+#include "dlgEasySetup.h"
+#include "platform/NamedMutex.h"
 #include "platform/Registry.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
@@ -112,3 +118,17 @@ class TScriptedMessageBoxes : public IMessageBoxes {
     if (auto whileShown = WhileShown) whileShown(box);  // a copy: the callback may replace itself
   }
 };
+
+// The form on the package in PackageFolder, shown and exposed. A form beside a holder of the
+// client's mutex would end this process quietly with code 0: CTest keeps such tests apart
+// (RESOURCE_LOCK), and a run by hand must not overlap them either.
+inline std::unique_ptr<TfrmEasySetup> ShowForm(const std::string& PackageFolder, IMessageBoxes& Boxes) {
+  if (platform::NamedMutexExists("OrvelKvelo_client")) {
+    ADD_FAILURE() << "the client's mutex is held: the form would end the test process";
+    std::abort();
+  }
+  auto form = std::make_unique<TfrmEasySetup>(PackageFolder, Boxes);
+  form->show();
+  EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  return form;
+}

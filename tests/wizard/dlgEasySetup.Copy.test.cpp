@@ -56,13 +56,7 @@ class WizardCopy : public ::testing::Test {
   }
 
   TfrmEasySetup& Open() {
-    if (platform::NamedMutexExists("OrvelKvelo_client")) {
-      ADD_FAILURE() << "the client's mutex is held: the form would end the test process";
-      std::abort();
-    }
-    Form = std::make_unique<TfrmEasySetup>(Package.Path(), Boxes);
-    Form->show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    Form = ShowForm(Package.Path(), Boxes);
     return *Form;
   }
   void Next() { QTest::mouseClick(Form->Image3, Qt::LeftButton); }

@@ -43,10 +43,7 @@ class WizardLastPages : public ::testing::Test {
   }
 
   TfrmEasySetup& Open() {
-    if (platform::NamedMutexExists("OrvelKvelo_client")) std::abort();  // the form would end the process
-    Form = std::make_unique<TfrmEasySetup>(Package.Path(), Boxes);
-    Form->show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    Form = ShowForm(Package.Path(), Boxes);
     return *Form;
   }
   void Next() { QTest::mouseClick(Form->Image3, Qt::LeftButton); }

@@ -54,15 +54,7 @@ void DoubleClick(QWidget* widget) {
 class WizardForm : public ::testing::Test {
  protected:
   TfrmEasySetup& Open() {
-    // A form beside a holder of the client's mutex would end this process quietly with code 0.
-    // CTest keeps such tests apart (RESOURCE_LOCK); a run by hand must not overlap them either.
-    if (platform::NamedMutexExists("OrvelKvelo_client")) {
-      ADD_FAILURE() << "the client's mutex is held: the form would end the test process";
-      std::abort();
-    }
-    Form = std::make_unique<TfrmEasySetup>(Package.Path(), Boxes);
-    Form->show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    Form = ShowForm(Package.Path(), Boxes);
     return *Form;
   }
 
