@@ -17,6 +17,7 @@
 #include "Setup.Rollback.h"
 #include "Setup.ShortCuts.h"
 #include "Setup.SpaceCheck.h"
+#include "Setup.Texts.h"
 #include "SysInfo.Core.Kvelo7.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
@@ -25,11 +26,7 @@
 
 namespace {
 
-const char ClientMutexName[] = "OrvelKvelo_client";
-const char ClientRunningText[] = "Для установки обновления , необходимо завершить работу клиента Орвел Квело.";
-const char NotInstalledText[] = "Не удалось обнаружить установленную версию ОРВЕЛ Квело версии 7.0";
 const char RolledBackText[] = "Квента установка прервана из-за ошибки, изменения отменены: ";
-const char RestoreLine[] = "Произвожу процесс восстановления данных.";
 const char DoneLine[] = "Квента установка завершена.";
 
 // The items a person would find ticked on the shortcut and connection pages: the document

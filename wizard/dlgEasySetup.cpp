@@ -30,12 +30,13 @@
 #include "Setup.FileUpdate.h"
 #include "Setup.Host.h"
 #include "Setup.Journal.h"
-#include "Setup.RunLog.h"
-#include "Setup.SpaceCheck.h"
 #include "Setup.PackageScan.h"
 #include "Setup.PackageSettings.h"
 #include "Setup.Rollback.h"
+#include "Setup.RunLog.h"
 #include "Setup.ShortCuts.h"
+#include "Setup.SpaceCheck.h"
+#include "Setup.Texts.h"
 #include "SysInfo.Core.Kvelo7.h"
 #include "platform/Clock.h"
 #include "platform/FormatSettings.h"
@@ -47,20 +48,16 @@
 namespace {
 
 const char ApplicationTitle[] = "Quenta Setup";
-const char ClientMutexName[] = "OrvelKvelo_client";
 
-const char ClientRunningText[] = "Для установки обновления , необходимо завершить работу клиента Орвел Квело.";
 const char ClientRunningCaption[] = "Внимание !!!";
 const char ExitCaption[] = "Завершение программы";
 const char CloseQuestion[] = "Закрыть утилиту квента обновления?";
 const char CancelQuestion[] = "Отменить процесс квента обновления?";
 const char CancelledText[] = "Квента установка отменена пользователем. Для завершения нажмите кнопку \"Готово\"";
-const char RestoreLine[] = "Произвожу процесс восстановления данных.";
 const char CopyFinishedText[] = "Копирование завершено. Для продолжения нажмите \"Далее>\"";
 const char ConnectionsCaption[] = "Выберите папки которые необходимо подключить к Орвел Квело:";
 const char DoneCaption[] = "Готово";
 const char PreparingText[] = "Подготовка к работе";
-const char NotInstalledText[] = "Не удалось обнаружить установленную версию ОРВЕЛ Квело версии 7.0";
 const char NotInstalledCaption[] = "Ошибка.";
 const char AbortedText[] = "Квента установка прервана из-за ошибки. Для завершения нажмите кнопку \"Готово\"";
 const char UnknownErrorText[] = "Неизвестная ошибка.";
