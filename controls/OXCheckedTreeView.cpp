@@ -78,6 +78,8 @@ std::uint32_t TOXCheckedTreeView::ItemState(const QTreeWidgetItem* Node) {
 void TOXCheckedTreeView::SetItemState(QTreeWidgetItem* Node, std::uint32_t State, std::uint32_t Mask) {
   std::uint32_t word = (ItemState(Node) & ~Mask) | (State & Mask);
   Node->setData(0, ItemStateRole, word);  // the model tells the view, which repaints the row
+  // Mirrored for assistive technology, which reads a node's tick from Qt's check state.
+  Node->setData(0, Qt::CheckStateRole, (word & CheckedStateBit) ? Qt::Checked : Qt::Unchecked);
 }
 
 int TOXCheckedTreeView::NodeData(const QTreeWidgetItem* Node) {

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QFileIconProvider>
 #include <QFont>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScrollBar>
@@ -202,7 +203,7 @@ void TfrmEasySetup::Guarded(F&& body) {
 
 TfrmEasySetup::TfrmEasySetup(const std::string& BaseFolder, IMessageBoxes& MessageBoxes, QWidget* parent,
                              TRunLog* RunLog)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    : TForm(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       FBaseFolder(BaseFolder.empty() ? std::string() : IncludeTrailingPathDelimiter(BaseFolder)),
       FMessageBoxes(MessageBoxes),
@@ -251,10 +252,21 @@ void TfrmEasySetup::CreateControls() {
   Image4->hide();
   Image5 = picture({376, 424, 77, 25}, ButtonFacePressed());
   Image5->hide();
-  Image2 = picture({602, 462, 77, 25}, Image4->Picture());
+  auto buttonFace = [this](const QRect& bounds, const QImage& image) {
+    auto* f = new TButtonFace(this);
+    f->setGeometry(bounds);
+    f->SetPicture(image);
+    return f;
+  };
+  Image2 = buttonFace({602, 462, 77, 25}, Image4->Picture());
   lblCancel = label(621, 468, "Отмена", FormFont(MSSansSerifFamily), windowText);
-  Image3 = picture({377, 462, 77, 25}, Image4->Picture());
+  Image3 = buttonFace({377, 462, 77, 25}, Image4->Picture());
   lblNext = label(394, 468, "Далее >", FormFont(MSSansSerifFamily), windowText);
+  // A label in the disabled colour stands for a disabled button.
+  Image2->IsEnabled = [this] { return !HasDisabledColor(lblCancel); };
+  Image2->SetLabel(lblCancel);
+  Image3->IsEnabled = [this] { return !HasDisabledColor(lblNext); };
+  Image3->SetLabel(lblNext);
 
   lblStatus = new TLabel(this);
   lblStatus->setFont(FormFont(TahomaFamily));
@@ -326,6 +338,8 @@ void TfrmEasySetup::CreateControls() {
   setTabOrder(pbStatus, memStatus);
   setTabOrder(memStatus, tvShortCuts);
   setTabOrder(tvShortCuts, pbCurrentProgress);
+  setTabOrder(pbCurrentProgress, Image3);
+  setTabOrder(Image3, Image2);
 
   // Each button is a face with a label on it; the label's mouse events act on the face below.
   auto next = [this](QObject* sender) { Guarded([&] { Image3Click(sender); }); };
@@ -721,6 +735,19 @@ void TfrmEasySetup::closeEvent(QCloseEvent* event) {
   bool canClose = false;
   Guarded([&] { FormCloseQuery(canClose); });
   event->setAccepted(canClose);
+}
+
+// Keys that no control took: those of the window's default and cancel buttons.
+void TfrmEasySetup::keyPressEvent(QKeyEvent* event) {
+  const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+  const int key = event->key();
+  if (plain && (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape)) {
+    event->accept();
+    if (event->isAutoRepeat()) return;  // held down it would run through the pages
+    (key == Qt::Key_Escape ? Image2 : Image3)->Press();
+    return;
+  }
+  TForm::keyPressEvent(event);
 }
 
 // --- support -------------------------------------------------------------------------------------
