@@ -73,6 +73,7 @@ class TOXCheckedTreeView : public QTreeWidget {
  private:
   class TCheckBoxDelegate;
 
+  static void MirrorTick(QTreeWidgetItem* Node);
   QTreeWidgetItem* CheckBoxAt(const QPoint& pos) const;
   void ClickCheckBox(QTreeWidgetItem* Node);
   bool PressCheckBox(QMouseEvent* event);  // true when the press was on a check box and is consumed
