@@ -245,12 +245,16 @@ void TButtonFace::LabelChanged() {
 
 void TButtonFace::paintEvent(QPaintEvent* event) {
   TImage::paintEvent(event);
-  if (!hasFocus()) return;
+  if (!hasFocus() || !FKeyboardUsed) return;
   QPainter painter(this);
   PaintButtonFocusMark(painter, size());
 }
 
 void TButtonFace::keyPressEvent(QKeyEvent* event) {
+  if (!FKeyboardUsed) {
+    FKeyboardUsed = true;
+    update();
+  }
   if (IsPlainKey(event, {Qt::Key_Space})) {
     event->accept();
     if (event->isAutoRepeat() || FSpaceDown || !Enabled()) return;
@@ -276,6 +280,7 @@ void TButtonFace::keyReleaseEvent(QKeyEvent* event) {
 
 void TButtonFace::focusInEvent(QFocusEvent* event) {
   TImage::focusInEvent(event);
+  if (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason) FKeyboardUsed = true;
   update();
 }
 

@@ -102,8 +102,9 @@ class TLabel : public QLabel, public kv::detail::TMouseDispatch {
 
 // The picture of a button with its label laid on it: one push button. Besides the mouse events of
 // the picture and the label it takes the focus by Tab (a click leaves the focus where it is, so the
-// mouse sees no change), shows a focus mark while it has the focus, and is pressed from the
-// keyboard: Space goes down on its press and clicks on its release, as the left mouse button does;
+// mouse sees no change), shows a focus mark while it has the focus once the keyboard has been used
+// on it (the window's activation alone shows none, so the mouse user's window looks as before), and
+// is pressed from the keyboard: Space goes down on its press and clicks on its release, as the left mouse button does;
 // Return clicks at once. To assistive technology it is a push button named by its label's caption,
 // with the press action, disabled while IsEnabled says so; the label is part of it (TForm).
 class TButtonFace : public TImage {
@@ -134,6 +135,7 @@ class TButtonFace : public TImage {
   TLabel* FLabel = nullptr;
   bool FSpaceDown = false;  // a Space press went down here and has not been released yet
   bool FWasEnabled = true;
+  bool FKeyboardUsed = false;  // the focus came by Tab or a key was pressed here: the mark shows
 };
 
 // A window of the wizard, a fixed dialog. To assistive technology it is a dialog whose children

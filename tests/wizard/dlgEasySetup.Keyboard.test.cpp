@@ -256,9 +256,13 @@ TEST_F(WizardKeyboard, RepeatsAndModifiedKeysDoNothing) {
   EXPECT_TRUE(Boxes.Shown.empty());
 }
 
-// The focus mark is a frame inside the face, around its label, and only while focused.
+// The focus mark is a frame inside the face, around its label, and only while focused. The focus
+// that the window's activation gives shows none until the keyboard is used: to the mouse user
+// the window looks as it did.
 TEST_F(WizardKeyboard, FocusMarkFramesTheLabelInsideTheFace) {
   TfrmEasySetup& form = Open();
+  ASSERT_EQ(QApplication::focusWidget(), form.Image3);
+  EXPECT_EQ(form.Image3->grab().toImage().convertToFormat(QImage::Format_RGB888), ButtonFaceNormal());
   ASSERT_TRUE(TabTo(&form, form.Image2));
   const QImage unfocused = form.Image3->grab().toImage().convertToFormat(QImage::Format_RGB888);
   EXPECT_EQ(unfocused, ButtonFaceNormal());
