@@ -44,13 +44,13 @@ void TMouseDispatch::Release(QObject* sender, QMouseEvent* event, const QRect& b
 
 }  // namespace kv::detail
 
-namespace {
-
-// Return, Enter and Space without modifiers (the keypad's Enter carries one of its own).
+// The keypad's Enter carries a modifier of its own.
 bool IsPlainKey(const QKeyEvent* event, std::initializer_list<int> keys) {
   if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
   return std::find(keys.begin(), keys.end(), event->key()) != keys.end();
 }
+
+namespace {
 
 class TAccessibleButtonFace : public QAccessibleWidget {
  public:
@@ -183,6 +183,8 @@ void TLabel::SetFontColor(const QColor& colour) {
   setPalette(p);
   if (FButtonFace) FButtonFace->LabelChanged();
 }
+
+TButtonFace* TLabel::ButtonFace() const { return FButtonFace; }
 
 void TLabel::ShowCaption() {
   if (FAutoSize) {

@@ -12,16 +12,21 @@
 #include <QIcon>
 #include <QImage>
 #include <QLabel>
+#include <QPointer>
 #include <QTextEdit>
 #include <QWidget>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 class QKeyEvent;
 class QMouseEvent;
 class TButtonFace;
+
+// Whether the key is one of Keys, pressed without a modifier.
+bool IsPlainKey(const QKeyEvent* event, std::initializer_list<int> keys);
 
 using TNotifyEvent = std::function<void(QObject* Sender)>;
 using TMouseButtonEvent = std::function<void(QObject* Sender, Qt::MouseButton Button)>;
@@ -81,7 +86,7 @@ class TLabel : public QLabel, public kv::detail::TMouseDispatch {
   QColor FontColor() const;
   void SetFontColor(const QColor& colour);
   // The face this label is the text of (TButtonFace::SetLabel); null for a label of its own.
-  TButtonFace* ButtonFace() const { return FButtonFace; }
+  TButtonFace* ButtonFace() const;
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -97,7 +102,7 @@ class TLabel : public QLabel, public kv::detail::TMouseDispatch {
   QString FCaption;
   bool FAutoSize = true;
   bool FPathEllipsis = false;
-  TButtonFace* FButtonFace = nullptr;
+  QPointer<TButtonFace> FButtonFace;  // either may go first when the window is destroyed
 };
 
 // The picture of a button with its label laid on it: one push button. Besides the mouse events of
@@ -132,7 +137,7 @@ class TButtonFace : public TImage {
   friend class TLabel;
   void LabelChanged();
 
-  TLabel* FLabel = nullptr;
+  QPointer<TLabel> FLabel;
   bool FSpaceDown = false;  // a Space press went down here and has not been released yet
   bool FWasEnabled = true;
   bool FKeyboardUsed = false;  // the focus came by Tab or a key was pressed here: the mark shows

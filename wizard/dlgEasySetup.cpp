@@ -237,30 +237,23 @@ void TfrmEasySetup::CreateControls() {
     l->SetCaption(caption);
     return l;
   };
-  auto picture = [this](const QRect& bounds, const QImage& image) {
-    auto* p = new TImage(this);
-    p->setGeometry(bounds);
-    p->SetPicture(image);
-    return p;
+  auto picture = [](auto* control, const QRect& bounds, const QImage& image) {
+    control->setGeometry(bounds);
+    control->SetPicture(image);
+    return control;
   };
 
-  Image1 = picture({0, 0, 694, 497}, WizardBackground());
+  Image1 = picture(new TImage(this), {0, 0, 694, 497}, WizardBackground());
   Label1 = label(200, 72, "Центр ОРВЕЛ", FormFont(MSSansSerifFamily, true), Qt::white);
   Label2 = label(200, 91, "Квента обновление программного комплекса ОРВЕЛ - Квело 7",
                  FormFont(MSSansSerifFamily, true), Qt::white);
-  Image4 = picture({296, 424, 77, 25}, ButtonFaceNormal());
+  Image4 = picture(new TImage(this), {296, 424, 77, 25}, ButtonFaceNormal());
   Image4->hide();
-  Image5 = picture({376, 424, 77, 25}, ButtonFacePressed());
+  Image5 = picture(new TImage(this), {376, 424, 77, 25}, ButtonFacePressed());
   Image5->hide();
-  auto buttonFace = [this](const QRect& bounds, const QImage& image) {
-    auto* f = new TButtonFace(this);
-    f->setGeometry(bounds);
-    f->SetPicture(image);
-    return f;
-  };
-  Image2 = buttonFace({602, 462, 77, 25}, Image4->Picture());
+  Image2 = picture(new TButtonFace(this), {602, 462, 77, 25}, Image4->Picture());
   lblCancel = label(621, 468, "Отмена", FormFont(MSSansSerifFamily), windowText);
-  Image3 = buttonFace({377, 462, 77, 25}, Image4->Picture());
+  Image3 = picture(new TButtonFace(this), {377, 462, 77, 25}, Image4->Picture());
   lblNext = label(394, 468, "Далее >", FormFont(MSSansSerifFamily), windowText);
   // A label in the disabled colour stands for a disabled button.
   Image2->IsEnabled = [this] { return !HasDisabledColor(lblCancel); };
@@ -739,12 +732,10 @@ void TfrmEasySetup::closeEvent(QCloseEvent* event) {
 
 // Keys that no control took: those of the window's default and cancel buttons.
 void TfrmEasySetup::keyPressEvent(QKeyEvent* event) {
-  const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-  const int key = event->key();
-  if (plain && (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape)) {
+  if (IsPlainKey(event, {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})) {
     event->accept();
     if (event->isAutoRepeat()) return;  // held down it would run through the pages
-    (key == Qt::Key_Escape ? Image2 : Image3)->Press();
+    (event->key() == Qt::Key_Escape ? Image2 : Image3)->Press();
     return;
   }
   TForm::keyPressEvent(event);
