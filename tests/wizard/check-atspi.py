@@ -95,6 +95,10 @@ try:
         for n in descendants(window)), "the end of the copy")
     press(buttons(window)["Далее >"])
     wait_for(lambda: showing(trees[0]), "the shortcut page's tree")
+    # The demo's settings.ini ticks the manual.
+    cells = [trees[0].getChildAtIndex(i) for i in range(trees[0].childCount)]
+    ticked = [c.name for c in cells if c is not None and c.getState().contains(pyatspi.STATE_CHECKED)]
+    check("Руководство.pdf" in ticked, "the tree's ticked nodes read as checked (%r)" % ticked)
     press(buttons(window)["Далее >"])
     time.sleep(0.3)
     press(buttons(window)["Далее >"])
