@@ -13,6 +13,8 @@ PACKAGES=(
   qt6-base-dev
   libcurl4-openssl-dev libcpp-httplib-dev apache2
   patchelf
+  # A screen reader's desktop for the wizard's AT-SPI test: session bus, AT-SPI bus, X server.
+  dbus-daemon at-spi2-core xvfb python3-pyatspi
 )
 
 # ./run.sh package also takes Qt's Wayland plugin along when it is installed.

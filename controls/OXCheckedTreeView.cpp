@@ -78,6 +78,12 @@ std::uint32_t TOXCheckedTreeView::ItemState(const QTreeWidgetItem* Node) {
 void TOXCheckedTreeView::SetItemState(QTreeWidgetItem* Node, std::uint32_t State, std::uint32_t Mask) {
   std::uint32_t word = (ItemState(Node) & ~Mask) | (State & Mask);
   Node->setData(0, ItemStateRole, word);  // the model tells the view, which repaints the row
+  MirrorTick(Node);
+}
+
+// Assistive technology reads a node's tick, and whether it has one, from Qt's check state.
+void TOXCheckedTreeView::MirrorTick(QTreeWidgetItem* Node) {
+  Node->setData(0, Qt::CheckStateRole, (ItemState(Node) & CheckedStateBit) ? Qt::Checked : Qt::Unchecked);
 }
 
 int TOXCheckedTreeView::NodeData(const QTreeWidgetItem* Node) {
@@ -92,6 +98,7 @@ void TOXCheckedTreeView::SetNodeData(QTreeWidgetItem* Node, int Data) {
 
 QTreeWidgetItem* TOXCheckedTreeView::AddChild(QTreeWidgetItem* Parent, const QString& Text) {
   auto* node = new QTreeWidgetItem(QStringList{Text});
+  MirrorTick(node);
   if (Parent)
     Parent->addChild(node);
   else
@@ -101,6 +108,7 @@ QTreeWidgetItem* TOXCheckedTreeView::AddChild(QTreeWidgetItem* Parent, const QSt
 
 QTreeWidgetItem* TOXCheckedTreeView::AddChildFirst(QTreeWidgetItem* Parent, const QString& Text) {
   auto* node = new QTreeWidgetItem(QStringList{Text});
+  MirrorTick(node);
   if (Parent)
     Parent->insertChild(0, node);
   else

@@ -1,8 +1,8 @@
 #pragma once
 // A tree view with a check box in front of every node. The tick is not a property of the node
 // object: like the native tree's state image it lives in bits 12-15 of the node's item-state word
-// (index 1 = unchecked box, 2 = checked box; bit 13 reads as ticked). Qt's own check state is never
-// used, so nothing but this class changes a tick. A left click on a box asks OnCheck for the new
+// (index 1 = unchecked box, 2 = checked box; bit 13 reads as ticked). Qt's own check state only
+// mirrors it for assistive technology and is never read, so nothing but this class changes a tick. A left click on a box asks OnCheck for the new
 // state and whether it spreads to the subnodes; the space key toggles the current node alone.
 
 #include <QTreeWidget>
@@ -73,6 +73,7 @@ class TOXCheckedTreeView : public QTreeWidget {
  private:
   class TCheckBoxDelegate;
 
+  static void MirrorTick(QTreeWidgetItem* Node);
   QTreeWidgetItem* CheckBoxAt(const QPoint& pos) const;
   void ClickCheckBox(QTreeWidgetItem* Node);
   bool PressCheckBox(QMouseEvent* event);  // true when the press was on a check box and is consumed

@@ -154,6 +154,13 @@ int main(int argc, char** argv) {
   TfrmEasySetup form(argv[1], boxes);
   form.show();
   shots.Window(&form, "hello");
+  // The keyboard's focus on "Далее >", brought there by Tab: with its focus mark.
+  form.activateWindow();
+  QApplication::processEvents();
+  form.Image2->setFocus(Qt::TabFocusReason);
+  form.Image3->setFocus(Qt::TabFocusReason);
+  shots.Window(&form, "hello-focus");
+  form.Image3->clearFocus();
   boxes.NextName = "hello-close-question";
   Click(form.Image2);
 

@@ -148,6 +148,17 @@ QImage WizardBackground() {
   return image;
 }
 
+void PaintButtonFocusMark(QPainter& painter, QSize face) {
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  QPen pen(QColor(0x44, 0x52, 0x61), 1, Qt::CustomDashLine);
+  pen.setDashPattern({1, 1});
+  painter.setPen(pen);
+  painter.setBrush(Qt::NoBrush);
+  painter.drawRect(QRect(QPoint(3, 3), face - QSize(7, 7)));
+  painter.restore();
+}
+
 QImage ButtonFaceNormal() { return ButtonFace(false); }
 
 QImage ButtonFacePressed() { return ButtonFace(true); }

@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QSize>
 
+class QPainter;
+
 inline constexpr QSize WizardBackgroundSize{694, 497};
 inline constexpr QSize ButtonFaceSize{77, 25};
 
@@ -14,3 +16,6 @@ QImage WizardBackground();
 // rounded corners blend into it wherever the form puts them on that strip.
 QImage ButtonFaceNormal();
 QImage ButtonFacePressed();
+// The keyboard focus mark of a button: a dotted frame inside the face's edge, in the dark of its
+// frame, around the label.
+void PaintButtonFocusMark(QPainter& painter, QSize face);

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QFileIconProvider>
 #include <QFont>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScrollBar>
@@ -202,7 +203,7 @@ void TfrmEasySetup::Guarded(F&& body) {
 
 TfrmEasySetup::TfrmEasySetup(const std::string& BaseFolder, IMessageBoxes& MessageBoxes, QWidget* parent,
                              TRunLog* RunLog)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    : TForm(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       FBaseFolder(BaseFolder.empty() ? std::string() : IncludeTrailingPathDelimiter(BaseFolder)),
       FMessageBoxes(MessageBoxes),
@@ -236,25 +237,29 @@ void TfrmEasySetup::CreateControls() {
     l->SetCaption(caption);
     return l;
   };
-  auto picture = [this](const QRect& bounds, const QImage& image) {
-    auto* p = new TImage(this);
-    p->setGeometry(bounds);
-    p->SetPicture(image);
-    return p;
+  auto picture = [](auto* control, const QRect& bounds, const QImage& image) {
+    control->setGeometry(bounds);
+    control->SetPicture(image);
+    return control;
   };
 
-  Image1 = picture({0, 0, 694, 497}, WizardBackground());
+  Image1 = picture(new TImage(this), {0, 0, 694, 497}, WizardBackground());
   Label1 = label(200, 72, "Центр ОРВЕЛ", FormFont(MSSansSerifFamily, true), Qt::white);
   Label2 = label(200, 91, "Квента обновление программного комплекса ОРВЕЛ - Квело 7",
                  FormFont(MSSansSerifFamily, true), Qt::white);
-  Image4 = picture({296, 424, 77, 25}, ButtonFaceNormal());
+  Image4 = picture(new TImage(this), {296, 424, 77, 25}, ButtonFaceNormal());
   Image4->hide();
-  Image5 = picture({376, 424, 77, 25}, ButtonFacePressed());
+  Image5 = picture(new TImage(this), {376, 424, 77, 25}, ButtonFacePressed());
   Image5->hide();
-  Image2 = picture({602, 462, 77, 25}, Image4->Picture());
+  Image2 = picture(new TButtonFace(this), {602, 462, 77, 25}, Image4->Picture());
   lblCancel = label(621, 468, "Отмена", FormFont(MSSansSerifFamily), windowText);
-  Image3 = picture({377, 462, 77, 25}, Image4->Picture());
+  Image3 = picture(new TButtonFace(this), {377, 462, 77, 25}, Image4->Picture());
   lblNext = label(394, 468, "Далее >", FormFont(MSSansSerifFamily), windowText);
+  // A label in the disabled colour stands for a disabled button.
+  Image2->IsEnabled = [this] { return !HasDisabledColor(lblCancel); };
+  Image2->SetLabel(lblCancel);
+  Image3->IsEnabled = [this] { return !HasDisabledColor(lblNext); };
+  Image3->SetLabel(lblNext);
 
   lblStatus = new TLabel(this);
   lblStatus->setFont(FormFont(TahomaFamily));
@@ -326,6 +331,8 @@ void TfrmEasySetup::CreateControls() {
   setTabOrder(pbStatus, memStatus);
   setTabOrder(memStatus, tvShortCuts);
   setTabOrder(tvShortCuts, pbCurrentProgress);
+  setTabOrder(pbCurrentProgress, Image3);
+  setTabOrder(Image3, Image2);
 
   // Each button is a face with a label on it; the label's mouse events act on the face below.
   auto next = [this](QObject* sender) { Guarded([&] { Image3Click(sender); }); };
@@ -721,6 +728,17 @@ void TfrmEasySetup::closeEvent(QCloseEvent* event) {
   bool canClose = false;
   Guarded([&] { FormCloseQuery(canClose); });
   event->setAccepted(canClose);
+}
+
+// Keys that no control took: those of the window's default and cancel buttons.
+void TfrmEasySetup::keyPressEvent(QKeyEvent* event) {
+  if (IsPlainKey(event, {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})) {
+    event->accept();
+    if (event->isAutoRepeat()) return;  // held down it would run through the pages
+    (event->key() == Qt::Key_Escape ? Image2 : Image3)->Press();
+    return;
+  }
+  TForm::keyPressEvent(event);
 }
 
 // --- support -------------------------------------------------------------------------------------

@@ -4,6 +4,10 @@
 // data sources, and the finish. "Отмена" and the title bar's close button ask before they close,
 // and on the copy and shortcut pages they roll the update back.
 //
+// Without a mouse: Tab reaches the page's controls and then "Далее >" and "Отмена", Space and
+// Return press the focused button, Return anywhere else presses "Далее >" (the default button;
+// the log takes no Return and leaves it there), Escape is "Отмена".
+//
 // Everything runs on the GUI thread. The copy processes pending events between its steps, so the
 // handlers below also run re-entrantly inside it; three flags keep that safe: StartInstall (the copy
 // runs: no page change), BreakInstall (a confirmed cancel: the copy stops at its next check) and
@@ -43,7 +47,7 @@ class TRunLog;
 enum class TPageState { psHello, psCopyData, psShortCuts, psConnections, psDone, psClose };
 using enum TPageState;
 
-class TfrmEasySetup : public QWidget {
+class TfrmEasySetup : public TForm {
  public:
   // The colour of a label that stands for a disabled button: "Далее >" while the copy runs,
   // "Отмена" once cancelling is no longer possible.
@@ -62,9 +66,9 @@ class TfrmEasySetup : public QWidget {
   TLabel* Label2;
   TImage* Image4;        // hidden: the normal button face
   TImage* Image5;        // hidden: the pressed button face
-  TImage* Image2;        // the cancel button's face
+  TButtonFace* Image2;   // the cancel button's face
   TLabel* lblCancel;
-  TImage* Image3;        // the next button's face
+  TButtonFace* Image3;   // the next button's face
   TLabel* lblNext;
   TLabel* lblStatus;
   TLabel* lblShortCuts;
@@ -95,6 +99,7 @@ class TfrmEasySetup : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void CreateControls();

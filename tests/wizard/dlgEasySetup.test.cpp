@@ -182,8 +182,8 @@ TEST_F(WizardForm, ShowsTheDesignedWindowAndControls) {
   EXPECT_TRUE(form.tvShortCuts->CheckBox());
   EXPECT_FALSE(form.tvShortCuts->ControlCheckState());
   EXPECT_EQ(form.tvShortCuts->indentation(), 19);
-  const std::vector<QWidget*> tabOrder = {form.memInfo, form.pbStatus, form.memStatus, form.tvShortCuts,
-                                          form.pbCurrentProgress};
+  const std::vector<QWidget*> tabOrder = {form.memInfo,           form.pbStatus, form.memStatus, form.tvShortCuts,
+                                          form.pbCurrentProgress, form.Image3,   form.Image2};
   std::vector<QWidget*> chain;
   QWidget* w = form.memInfo;
   for (int i = 0; i < 500 && chain.size() < tabOrder.size(); ++i, w = w->nextInFocusChain())
