@@ -66,6 +66,24 @@ struct TPackageDifference {
 std::optional<TPackageDifference> FindPackageDifference(const TPackageManifest& Manifest, const std::string& PackageFolder,
                                                         bool CompareContents);
 
+// The check that rides on a copy: every block of a package file as it is written, then whether
+// those bytes are the file the manifest lists (its size and SHA-256).
+class TFileHashCheck {
+ public:
+  explicit TFileHashCheck(const TManifestEntry& Expected) : FExpected(Expected) {}
+  void Update(const void* Block, std::size_t Length) {
+    FHash.Update(Block, Length);
+    FSize += Length;
+  }
+  // Once, after the last block.
+  bool Matches() { return FSize == FExpected.Size && FHash.Final() == FExpected.Sha256; }
+
+ private:
+  const TManifestEntry& FExpected;
+  crypto::TSha256 FHash;
+  std::uint64_t FSize = 0;
+};
+
 // The SHA-256 and size of a file, read block by block. EOSError when it cannot be read.
 crypto::TSha256Digest HashFile(const std::string& Path, std::uint64_t& Size);
 

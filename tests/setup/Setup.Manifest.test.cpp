@@ -82,6 +82,28 @@ TEST_F(PackageManifest, EveryDifferenceIsNamedByItsKindAndPath) {
   }
 }
 
+// The copy's check, fed the blocks of a file as they pass: the listed bytes in any split match,
+// one byte more, less or different does not.
+TEST_F(PackageManifest, TheCopysHashCheckAcceptsExactlyTheListedBytes) {
+  std::string bytes(3 * 65536 + 17, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7919 % 251);
+  Package.WriteFile("QuentaSetupData/Client/big.bin", bytes);
+  const TPackageManifest manifest = BuildPackageManifest(Package.Path(), "1");
+  const TManifestEntry& entry = *manifest.Find(TPackageEntry{"big.bin", TPackageEntry::CommonPackage});
+  auto check = [&](const std::string& data, std::size_t block) {
+    TFileHashCheck hash(entry);
+    for (std::size_t at = 0; at < data.size(); at += block) hash.Update(data.data() + at, std::min(block, data.size() - at));
+    return hash.Matches();
+  };
+  EXPECT_TRUE(check(bytes, 65536));
+  EXPECT_TRUE(check(bytes, 1000));
+  std::string changed = bytes;
+  changed[70000] ^= 1;
+  EXPECT_FALSE(check(changed, 65536));
+  EXPECT_FALSE(check(bytes + "x", 65536));
+  EXPECT_FALSE(check(bytes.substr(1), 65536));
+}
+
 TEST(PackageManifestText, PathsLeavingThePackageAndMalformedLinesAreRefused) {
   const std::string head = "quenta-setup manifest 1\nversion 1\n";
   const std::string hash = std::string(64, 'a');
