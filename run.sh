@@ -12,6 +12,7 @@ PACKAGES=(
   libxml2-dev libicu-dev libacl1-dev
   qt6-base-dev
   libcurl4-openssl-dev libcpp-httplib-dev apache2
+  libsodium-dev minisign ansible-core
   patchelf
   # A screen reader's desktop for the wizard's AT-SPI test: session bus, AT-SPI bus, X server.
   dbus-daemon at-spi2-core xvfb python3-pyatspi

@@ -14,6 +14,7 @@
 #include "Setup.PackageEntries.h"
 #include "Setup.PackageScan.h"
 #include "Setup.PackageSettings.h"
+#include "Setup.PackageTrust.h"
 #include "Setup.Rollback.h"
 #include "Setup.ShortCuts.h"
 #include "Setup.SpaceCheck.h"
@@ -67,6 +68,7 @@ TUnattendedResult RunUnattendedUpdate(ISetupHost& Host, const std::string& BaseF
     Host.ShowMessage(NotInstalledText);
     return TUnattendedResult::urNotInstalled;
   }
+  if (CheckPackage(Host, BaseFolder).Refused()) return TUnattendedResult::urNotTrusted;
   const std::string base = BaseFolder.empty() ? std::string() : IncludeTrailingPathDelimiter(BaseFolder);
   const std::string commonFolder = TKvelo7Information::CommonDataFolder();
   const std::string documentFolder = TKvelo7Information::MyFolderRoot();

@@ -15,6 +15,7 @@ enum class TUnattendedResult {
   urNotInstalled = 3,    // no installed client: nothing touched
   urRolledBack = 4,      // an error ended the work and the update was rolled back
   urNoSpace = 5,         // not enough disk space: nothing touched
+  urNotTrusted = 6,      // the package is damaged or not signed by a trusted key: nothing touched
 };
 
 // Runs the update of the package in BaseFolder (with or without trailing separator). Lines of the

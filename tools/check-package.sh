@@ -118,8 +118,9 @@ for file in "$WORK/sandbox/registry/HKLM.reg" "$WORK/sandbox/sandbox.env"; do
   content=$(<"$file")
   printf '%s\n' "${content//"$DEBIAN_ROOT"/}" >"$file"
 done
-rm -rf "$WORK/package/QuentaSetupData" "$WORK/package/settings.ini"
-mv "$WORK/sandbox/package/QuentaSetupData" "$WORK/sandbox/package/settings.ini" "$WORK/package/"
+rm -rf "$WORK/package/QuentaSetupData" "$WORK/package/settings.ini" "$WORK/package/QuentaSetupData.manifest"*
+mv "$WORK/sandbox/package/QuentaSetupData" "$WORK/sandbox/package/settings.ini" \
+  "$WORK/sandbox/package/QuentaSetupData.manifest" "$WORK/sandbox/package/QuentaSetupData.manifest.minisig" "$WORK/package/"
 rm -rf "$WORK/sandbox/package"
 
 run_in_root() { # <environment assignments...>: quenta-setup on the sandbox, offscreen, 10 minutes at most

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Prepares a sandboxed "installed client" and a demo update package for the wizard:
 #
-#   tools/make-demo-sandbox.sh <sandbox folder> <folder with make-test-exe and quenta-setup>
+#   tools/make-demo-sandbox.sh <sandbox folder> <folder with make-test-exe, quenta-pack and quenta-setup>
 #
 # The sandbox folder is created afresh (an existing one is replaced only when this script made it):
 #   home/                    the scratch HOME, with .config/ and .local/share/ as the XDG folders;
@@ -9,7 +9,10 @@
 #   common/                  the machine's common data folder (ORVEL_COMMON_APPDATA)
 #   registry/HKLM.reg        the client's uninstall entry, naming client/ as its InstallLocation
 #   client/Client/OKvelo.exe the client's executable with a version-7 resource
-#   package/                 quenta-setup beside its settings.ini and QuentaSetupData/
+#   package/                 quenta-setup beside its settings.ini and QuentaSetupData/, signed:
+#                            QuentaSetupData.manifest and its .minisig
+#   vendor-key/              the demo vendor's key pair (quenta-pack keygen)
+#   trusted-keys/            the machine's trusted keys (ORVEL_TRUSTED_KEYS_DIR): the vendor's
 #   sandbox.env              the environment that points the wizard at all of this:
 #                              ( . <sandbox>/sandbox.env && <sandbox>/package/quenta-setup )
 set -euo pipefail
@@ -20,7 +23,7 @@ if [ $# -ne 2 ]; then
 fi
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BIN=$(cd "$2" && pwd)
-for tool in make-test-exe quenta-setup; do
+for tool in make-test-exe quenta-pack quenta-setup; do
   [ -x "$BIN/$tool" ] || { echo "$0: $BIN/$tool is missing; build first" >&2; exit 1; }
 done
 
@@ -107,6 +110,12 @@ ExternalFileExts=.pdf;.xls
 EOF
 } >"$PACKAGE/settings.ini"
 
+# Signed by a vendor key of its own, which the machine trusts: the wizard checks the package first.
+"$BIN/quenta-pack" keygen "$SANDBOX/vendor-key" >/dev/null
+mkdir -p "$SANDBOX/trusted-keys"
+cp "$SANDBOX/vendor-key/quenta.pub" "$SANDBOX/trusted-keys/demo-vendor.pub"
+"$BIN/quenta-pack" sign -s "$SANDBOX/vendor-key/quenta.key" -V 7.2.0.16 "$PACKAGE" >/dev/null
+
 cp "$BIN/quenta-setup" "$PACKAGE/quenta-setup"
 
 # --- the environment ------------------------------------------------------------------------------
@@ -120,5 +129,6 @@ export XDG_CONFIG_HOME=$(q "$SANDBOX/home/.config")
 export XDG_DATA_HOME=$(q "$SANDBOX/home/.local/share")
 export ORVEL_REGISTRY_DIR=$(q "$SANDBOX/registry")
 export ORVEL_COMMON_APPDATA=$(q "$SANDBOX/common")
+export ORVEL_TRUSTED_KEYS_DIR=$(q "$SANDBOX/trusted-keys")
 EOF
 echo "Demo sandbox ready in $SANDBOX"

@@ -18,6 +18,7 @@
 #include "MessageBoxes.h"
 #include "Ox_KveloStorage.WebDAV.h"
 #include "SysInfo.Core.Kvelo7.h"
+#include "Setup.RunLog.h"
 #include "dlgEasySetup.h"
 
 namespace {
@@ -151,7 +152,9 @@ int main(int argc, char** argv) {
 
   TScreenshots shots(folder);
   TPicturedMessageBoxes boxes(shots);
-  TfrmEasySetup form(argv[1], boxes);
+  // The run's log beside the pictures: what the copy page said, the package check first.
+  TRunLog log(folder.filePath("wizard.log").toStdString());
+  TfrmEasySetup form(argv[1], boxes, nullptr, &log);
   form.show();
   shots.Window(&form, "hello");
   // The keyboard's focus on "Далее >", brought there by Tab: with its focus mark.

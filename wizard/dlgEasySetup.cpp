@@ -32,6 +32,7 @@
 #include "Setup.Host.h"
 #include "Setup.Journal.h"
 #include "Setup.PackageScan.h"
+#include "Setup.PackageTrust.h"
 #include "Setup.PackageSettings.h"
 #include "Setup.Rollback.h"
 #include "Setup.RunLog.h"
@@ -528,6 +529,12 @@ void TfrmEasySetup::CopyData() {
     StartInstall = false;
     memStatus->hide();
     lblStatus->hide();
+    lblFinish->SetCaption(AbortedText);
+    SetPageState(psConnections);
+    return;
+  }
+  if (CheckPackage(*FSetupHost, FBaseFolder).Refused()) {
+    StartInstall = false;
     lblFinish->SetCaption(AbortedText);
     SetPageState(psConnections);
     return;

@@ -33,6 +33,10 @@ const char HelpText[] =
     "                               $XDG_STATE_HOME/orvel/quenta-setup/ (default ~/.local/state/...)\n"
     "Switches start with \"-\" or \"/\", in any letter case.\n"
     "\n"
+    "When this machine trusts a vendor key (one built in, or a minisign public key *.pub in\n"
+    "$ORVEL_TRUSTED_KEYS_DIR, default /etc/orvel/quenta-setup/trusted-keys), the package is used only\n"
+    "when QuentaSetupData.manifest is signed by such a key and the package holds exactly what it lists.\n"
+    "\n"
     "Exit codes of -silent:\n"
     "  0  all done\n"
     "  1  done, but some files could not be updated (their error lines say which)\n"
@@ -40,6 +44,7 @@ const char HelpText[] =
     "  3  no installed client: nothing touched\n"
     "  4  an error ended the work and the update was rolled back\n"
     "  5  not enough disk space: nothing touched\n"
+    "  6  the package is damaged or not signed by a trusted key: nothing touched\n"
     "Exit codes of -restore-only: 0 restored (or nothing to restore), 1 some files stayed in the backup.\n";
 
 // "-log FILE" names the log; otherwise a new one in the state folder. None when it cannot be

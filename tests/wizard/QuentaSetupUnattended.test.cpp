@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <random>
@@ -21,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "Setup.Manifest.h"
+#include "Setup.Minisign.h"
 #include "WizardTestSupport.h"
 #include "platform/CodePages.h"
 #include "platform/FileSystem.h"
@@ -240,6 +243,70 @@ TEST_F(QuentaSetupUnattended, TooLittleSpaceTouchesNothing) {
   EXPECT_NE(run.Errors.find("Недостаточно места на диске"), std::string::npos) << run.Errors;
   EXPECT_FALSE(platform::FileExists(Common("big.bin")));
   EXPECT_TRUE(FilesOfState(".journal").empty());
+}
+
+// With a trusted key, a package that is not exactly what a trusted vendor signed is refused before
+// anything is touched: exit code 6, the client's folders as they were, no journal, no backup.
+TEST_F(QuentaSetupUnattended, APackageNotAsATrustedKeySignedItIsRefusedWithNothingTouched) {
+  Client.InstallClient();
+  Client.Root().WriteFile("common/Orvel/OrvelKvelo 7/Client/Templates/Itog.xlt", "Итог 2014");
+  Client.Root().WriteFile("home/.local/share/Orvel/OrvelKvelo 7/Client/Settings/CommonSetting.xml",
+                          "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\n<Options ExternalFileExts=\".doc\"/>\n");
+  const TMinisignKeyPair vendor = NewMinisignKeyPair(), stranger = NewMinisignKeyPair();
+  Client.Root().WriteFile("trusted-keys/vendor.pub", MinisignPublicKeyText(vendor.Public));
+  auto sign = [this](const std::string& manifest, const TMinisignSecretKey& key) {
+    Package.WriteFile(ManifestFileName, manifest);
+    Package.WriteFile(ManifestSignatureFileName, MinisignSignatureText(key, manifest, "file:QuentaSetupData.manifest"));
+  };
+  auto freshPackage = [&] {
+    for (const char* item : {"QuentaSetupData", "settings.ini", ManifestFileName, ManifestSignatureFileName})
+      std::filesystem::remove_all(Package.File(item));
+    Package.WriteFile("QuentaSetupData/Client/Templates/Itog.xlt", "Итог 2015");
+    Package.WriteFile("QuentaSetupData/Орвел-Квело/Нормативы/Сборник 01.txt", "Сборник 2015");
+    Package.WriteFile("settings.ini", "[CommonSettings.XML]\nExternalFileExts=.pdf\n");
+    sign(BuildPackageManifest(Package.Path(), "7.2.0.16").Text(), vendor.Secret);
+  };
+  auto withLine = [&](const std::string& line) {
+    sign(ReadWholeFile(Package.File(ManifestFileName)) + line + "\n", vendor.Secret);
+  };
+  const std::string hash = crypto::HexEncode(crypto::BytesOf(crypto::Sha256("x")));
+  const std::vector<std::pair<std::string, std::function<void()>>> tamperings = {
+      {"one byte", [&] { Package.WriteFile("QuentaSetupData/Client/Templates/Itog.xlt", "Итог 2016"); }},
+      {"a file removed", [&] { std::filesystem::remove(Package.File("QuentaSetupData/Орвел-Квело/Нормативы/Сборник 01.txt")); }},
+      {"a file added", [&] { Package.WriteFile("QuentaSetupData/Client/Tools/extra.exe", "MZ"); }},
+      {"settings.ini changed", [&] { Package.WriteFile("settings.ini", "[CommonSettings.XML]\nExternalFileExts=.exe\n"); }},
+      {"another key", [&] { sign(ReadWholeFile(Package.File(ManifestFileName)), stranger.Secret); }},
+      {"damaged signature", [&] {
+         std::string signature = ReadWholeFile(Package.File(ManifestSignatureFileName));
+         const std::size_t at = signature.find('\n') + 20;
+         signature[at] = signature[at] == 'A' ? 'B' : 'A';
+         Package.WriteFile(ManifestSignatureFileName, signature);
+       }},
+      {"no signature", [&] { std::filesystem::remove(Package.File(ManifestSignatureFileName)); }},
+      {"no manifest", [&] { std::filesystem::remove(Package.File(ManifestFileName)); }},
+      {"a path leaving the package", [&] { withLine("file 1 " + hash + " ../x"); }},
+      {"an absolute path", [&] { withLine("file 1 " + hash + " /etc/passwd"); }},
+  };
+  const auto common = Contents(Common("")), docs = Contents(Docs("")), settings = Contents(SettingsFolder());
+  for (const auto& [name, tamper] : tamperings) {
+    freshPackage();
+    tamper();
+    const TRun run = Run("-silent");
+    EXPECT_EQ(run.ExitCode, 6) << name << ": " << run.Output << run.Errors;
+    EXPECT_TRUE(run.Errors.starts_with("Пакет обновления поврежден или не подписан доверенным ключом: ")) << name << run.Errors;
+    EXPECT_EQ(Contents(Common("")), common) << name;
+    EXPECT_EQ(Contents(Docs("")), docs) << name;
+    EXPECT_EQ(Contents(SettingsFolder()), settings) << name;
+    EXPECT_FALSE(platform::DirectoryExists(Common("QuentaBackup"))) << name;
+    EXPECT_TRUE(FilesOfState(".journal").empty()) << name;
+  }
+
+  freshPackage();
+  const TRun run = Run("-silent");
+  EXPECT_EQ(run.ExitCode, 0) << run.Output << run.Errors;
+  EXPECT_NE(run.Output.find("Пакет обновления проверен: подписан доверенным ключом " + KeyIdText(vendor.Public.Id) +
+                            ", версия пакета 7.2.0.16."), std::string::npos) << run.Output;
+  EXPECT_EQ(ReadWholeFile(Common("Templates/Itog.xlt")), "Итог 2015");
 }
 
 // The journal is written through before every step; on a disk that makes the 30 runs slow, so the

@@ -34,12 +34,15 @@ class TClientSandbox {
         FHome("HOME", FRoot.MakeDir("home")),
         FConfig("XDG_CONFIG_HOME", FRoot.MakeDir("home/.config")),
         FData("XDG_DATA_HOME", FRoot.MakeDir("home/.local/share")),
-        FCommon("ORVEL_COMMON_APPDATA", FRoot.MakeDir("common")) {
+        FCommon("ORVEL_COMMON_APPDATA", FRoot.MakeDir("common")),
+        FTrustedKeys("ORVEL_TRUSTED_KEYS_DIR", FRoot.File("trusted-keys")) {
     platform::ReloadRegistry();
   }
 
   const TTempDir& Root() const { return FRoot; }
   std::string InstallLocation() const { return FRoot.File("client"); }
+  // The machine's trusted keys folder; missing (no key trusted) until a test makes it.
+  std::string TrustedKeysFolder() const { return FRoot.File("trusted-keys"); }
 
   // The uninstall entry names InstallLocation, whose "Client" folder holds OKvelo.exe with the
   // given major version.
@@ -69,6 +72,7 @@ class TClientSandbox {
   TScopedEnv FConfig;
   TScopedEnv FData;
   TScopedEnv FCommon;
+  TScopedEnv FTrustedKeys;
 };
 
 struct TShownBox {

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # After a walk through every page of the wizard on the demo sandbox: what the package and its
 # settings.ini ask for is on the desktop, in the client's folders and in its options files.
-#   check-demo-run.sh <sandbox folder>
+#   check-demo-run.sh <sandbox folder> <folder of the pictures and the run's log>
 set -euo pipefail
 SANDBOX=$1
+SHOTS=$2
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 HOST=$(sed -n 's/.*WebServiceHost = "\([^"]*\)";.*/\1/p' "$ROOT/Common/Ox.Types.h")
 COMMON="$SANDBOX/common/Orvel/OrvelKvelo 7/Client"
@@ -33,4 +34,7 @@ for want in "Address=\"$DOCS/Нормативы\"" "Address=\"$DOCS/Мои ша�
   [ "$(grep -c "$want" <<<"$connections")" -eq 1 ] || fail "Connections.xml lacks $want once: $connections"
 done
 [ "$(grep -c 'ClassID=' <<<"$connections")" -eq 3 ] || fail "Connections.xml: $connections"
+# The package was checked against the sandbox's trusted vendor key before anything was copied.
+grep -q "Пакет обновления проверен: подписан доверенным ключом" "$SHOTS/wizard.log" ||
+  fail "the run's log does not say that the package was verified"
 echo "demo run checked"

@@ -18,6 +18,7 @@
 #include "WizardTestSupport.h"
 #include "dlgEasySetup.h"
 #include "Setup.Journal.h"
+#include "Setup.Minisign.h"
 #include "platform/FileSystem.h"
 #include "platform/NamedMutex.h"
 #include "platform/OSError.h"
@@ -199,6 +200,24 @@ TEST_F(WizardCopy, MalformedClientSettingsStopThePageBeforeAnyCopy) {
   EXPECT_EQ(form.lblStatus->Caption(), CopyFinishedText);
   Next();
   EXPECT_EQ(form.PageState(), psShortCuts);
+}
+
+// On a machine that trusts a key, an unsigned package ends the page with a box naming the reason,
+// before anything is touched, and the wizard goes on to its last pages as when no client is found.
+TEST_F(WizardCopy, AnUnsignedPackageIsRefusedWithNothingTouched) {
+  Client.Root().WriteFile("trusted-keys/vendor.pub", MinisignPublicKeyText(NewMinisignKeyPair().Public));
+  TfrmEasySetup& form = Open();
+  Next();
+  ASSERT_EQ(Boxes.Shown.size(), 1u);
+  EXPECT_EQ(Boxes.Shown[0], (TShownBox{mbkError,
+                                      "Пакет обновления поврежден или не подписан доверенным ключом: нет описи пакета "
+                                      "\"QuentaSetupData.manifest\".\r\nОбновление не выполнено, файлы не изменены.",
+                                      "Quenta Setup"}));
+  EXPECT_EQ(ReadWholeFile(Common("Templates/Itog.xlt")), "Итог 2014");
+  EXPECT_FALSE(platform::FileExists(Common("Data/Регионы.txt")));
+  EXPECT_FALSE(platform::FileExists(Settings()));
+  EXPECT_FALSE(form.GetStartInstall());
+  EXPECT_TRUE(form.lblFinish->Caption().startsWith("Квента установка прервана из-за ошибки."));
 }
 
 }  // namespace
