@@ -1,5 +1,6 @@
 #include "Common.AnsiStrings.h"
 
+#include "Runtime.Strings.h"
 #include "Runtime.Utf8.h"
 #include "platform/CodePages.h"
 

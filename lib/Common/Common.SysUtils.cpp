@@ -33,7 +33,7 @@ struct TChar {
 constexpr char32_t kInvalidBase = 0x110000;
 
 TChar DecodeChar(std::string_view s, std::size_t pos) {
-  const TUtf8Char c = DecodeUtf8Char(s, pos);
+  const TDecodedChar c = DecodeUtf8Char(s, pos);
   return {c.Valid ? c.Code : kInvalidBase + c.Code, c.Length};
 }
 

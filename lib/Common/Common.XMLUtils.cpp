@@ -709,7 +709,7 @@ TXMLNode TXMLDocument::AddChild(std::string_view Name) {
 
 bool IsValidXmlText(std::string_view S) {
   for (std::size_t i = 0; i < S.size();) {
-    const TUtf8Char c = DecodeUtf8Char(S, i);
+    const TDecodedChar c = DecodeUtf8Char(S, i);
     if (!c.Valid || c.Code == 0xFFFE || c.Code == 0xFFFF) return false;
     if (c.Code < 0x20 && c.Code != '\t' && c.Code != '\n' && c.Code != '\r') return false;
     i += c.Length;

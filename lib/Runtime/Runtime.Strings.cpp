@@ -10,6 +10,56 @@
 #include <memory>
 
 #include "Runtime.Exceptions.h"
+#include "Runtime.Utf8.h"
+
+// --- UTF-8 / UTF-16 --------------------------------------------------------------------------
+
+namespace {
+constexpr char32_t kReplacement = 0xFFFD;
+
+// The code point at pos, advancing pos; U+FFFD for a unit that starts no character.
+template <class Text>
+char32_t NextOrReplacement(Text text, std::size_t& pos, TDecodedChar (*decode)(Text, std::size_t)) {
+  const TDecodedChar c = decode(text, pos);
+  pos += c.Length;
+  return c.Valid ? c.Code : kReplacement;
+}
+
+std::size_t Utf16Width(char32_t c) { return c >= 0x10000 ? 2 : 1; }
+}  // namespace
+
+std::u16string Utf8ToUtf16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) AppendUtf16(out, NextOrReplacement(text, i, DecodeUtf8Char));
+  return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) AppendUtf8(out, NextOrReplacement(text, i, DecodeUtf16Char));
+  return out;
+}
+
+std::size_t Utf16Length(std::string_view text) {
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < text.size();) n += Utf16Width(NextOrReplacement(text, i, DecodeUtf8Char));
+  return n;
+}
+
+std::string Utf16Left(std::string_view text, std::size_t count) {
+  std::size_t units = 0;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    std::size_t next = i;
+    const std::size_t width = Utf16Width(NextOrReplacement(text, next, DecodeUtf8Char));
+    if (units + width > count) break;
+    units += width;
+    i = next;
+  }
+  return std::string(text.substr(0, i));
+}
 
 // --- letter case and comparison --------------------------------------------------------------
 

@@ -10,7 +10,15 @@
 #include <vector>
 
 #include "Runtime.FormatSettings.h"
-#include "Runtime.Utf8.h"  // the UTF-16 counts and cuts of strings
+
+// --- UTF-8 / UTF-16 --------------------------------------------------------------------------
+// Malformed UTF-8 becomes U+FFFD; unpaired surrogates become U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view text);
+std::string Utf16ToUtf8(std::u16string_view text);
+// Number of UTF-16 code units of a UTF-8 text.
+std::size_t Utf16Length(std::string_view text);
+// The first `count` UTF-16 code units of a UTF-8 text (a surrogate pair is not split).
+std::string Utf16Left(std::string_view text, std::size_t count);
 
 // --- letter case and comparison --------------------------------------------------------------
 std::string UpperCase(std::string_view s);  // A-Z only

@@ -1,18 +1,9 @@
 #include "Runtime.Utf8.h"
 
 namespace {
-constexpr char32_t kReplacement = 0xFFFD;
-
 bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
-
-// The code point at Pos as UTF-16 sees it: U+FFFD for a byte that starts no character.
-char32_t DecodeOrReplace(std::string_view text, std::size_t& pos) {
-  const TUtf8Char c = DecodeUtf8Char(text, pos);
-  pos += c.Length;
-  return c.Valid ? c.Code : kReplacement;
-}
-
-std::size_t Utf16Width(char32_t c) { return c >= 0x10000 ? 2 : 1; }
+bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 }  // namespace
 
 bool IsUtf8Continuation(char Byte) { return (static_cast<unsigned char>(Byte) & 0xC0) == 0x80; }
@@ -22,9 +13,9 @@ std::uint32_t Utf8LeadLength(char Byte) {
   return (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 1;
 }
 
-TUtf8Char DecodeUtf8Char(std::string_view Text, std::size_t Pos) {
+TDecodedChar DecodeUtf8Char(std::string_view Text, std::size_t Pos) {
   const auto b0 = static_cast<unsigned char>(Text[Pos]);
-  const TUtf8Char invalid{b0, 1, false};
+  const TDecodedChar invalid{b0, 1, false};
   if (b0 < 0x80) return {b0, 1, true};
   const std::uint32_t length = Utf8LeadLength(Text[Pos]);
   if (length == 1 || Pos + length > Text.size()) return invalid;
@@ -38,9 +29,16 @@ TUtf8Char DecodeUtf8Char(std::string_view Text, std::size_t Pos) {
   return {code, length, true};
 }
 
+TDecodedChar DecodeUtf16Char(std::u16string_view Text, std::size_t Pos) {
+  const char32_t unit = Text[Pos];
+  if (IsHighSurrogate(unit) && Pos + 1 < Text.size() && IsLowSurrogate(Text[Pos + 1]))
+    return {0x10000 + ((unit - 0xD800) << 10) + (Text[Pos + 1] - 0xDC00), 2, true};
+  return {unit, 1, !IsSurrogate(unit)};
+}
+
 bool IsValidUtf8(std::string_view Text) {
   for (std::size_t pos = 0; pos < Text.size();) {
-    const TUtf8Char c = DecodeUtf8Char(Text, pos);
+    const TDecodedChar c = DecodeUtf8Char(Text, pos);
     if (!c.Valid) return false;
     pos += c.Length;
   }
@@ -78,46 +76,4 @@ void AppendUtf16(std::u16string& Out, char32_t Code) {
   } else {
     Out += static_cast<char16_t>(Code);
   }
-}
-
-std::u16string Utf8ToUtf16(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) AppendUtf16(out, DecodeOrReplace(text, i));
-  return out;
-}
-
-std::string Utf16ToUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (IsSurrogate(c)) {
-      c = kReplacement;
-    }
-    AppendUtf8(out, c);
-  }
-  return out;
-}
-
-std::size_t Utf16Length(std::string_view text) {
-  std::size_t n = 0;
-  for (std::size_t i = 0; i < text.size();) n += Utf16Width(DecodeOrReplace(text, i));
-  return n;
-}
-
-std::string Utf16Left(std::string_view text, std::size_t count) {
-  std::size_t units = 0;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    std::size_t next = i;
-    const std::size_t width = Utf16Width(DecodeOrReplace(text, next));
-    if (units + width > count) break;
-    units += width;
-    i = next;
-  }
-  return std::string(text.substr(0, i));
 }

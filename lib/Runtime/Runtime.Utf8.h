@@ -1,22 +1,26 @@
 #pragma once
-// UTF-8, the form of every string, and UTF-16, the form in which the system counts and compares
-// characters. The one decoder here is strict: no overlong forms, no surrogates, nothing above
-// U+10FFFF. What a reader does with a byte that is not part of a character (replace it, keep it,
-// reject the text) is its own choice, so decoding reports such a byte instead of deciding.
+// One character at a time in UTF-8, the form of every string, and in UTF-16, the form in which the
+// system counts and compares characters (Runtime.Strings converts whole texts with these). The
+// decoders are strict: no overlong forms, no surrogates, nothing above U+10FFFF. What a reader does
+// with a unit that is not part of a character (replace it, keep it, reject the text) is its own
+// choice, so decoding reports such a unit instead of deciding.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-// The character that starts at a position: a well-formed sequence, or one byte that starts none.
-struct TUtf8Char {
-  char32_t Code;         // the code point; the byte's value when not Valid
-  std::uint32_t Length;  // in bytes; 1 when not Valid
+// The character that starts at a position: a well-formed sequence, or one code unit (byte) that
+// starts none.
+struct TDecodedChar {
+  char32_t Code;         // the code point; the unit's value when not Valid
+  std::uint32_t Length;  // in code units; 1 when not Valid
   bool Valid;
 };
 // Pos must be inside Text.
-TUtf8Char DecodeUtf8Char(std::string_view Text, std::size_t Pos);
+TDecodedChar DecodeUtf8Char(std::string_view Text, std::size_t Pos);
+// A surrogate pair, or one unit; an unpaired surrogate is not Valid.
+TDecodedChar DecodeUtf16Char(std::u16string_view Text, std::size_t Pos);
 
 // A byte of the form 10xxxxxx, which continues a character and never starts one.
 bool IsUtf8Continuation(char Byte);
@@ -30,11 +34,3 @@ void AppendUtf8(std::string& Out, char32_t Code);
 std::string EncodeUtf8(char32_t Code);
 // The code unit, or above U+FFFF the surrogate pair, of a code point.
 void AppendUtf16(std::u16string& Out, char32_t Code);
-
-// Malformed UTF-8 becomes U+FFFD, one for each byte; unpaired surrogates become U+FFFD.
-std::u16string Utf8ToUtf16(std::string_view text);
-std::string Utf16ToUtf8(std::u16string_view text);
-// Number of UTF-16 code units of a UTF-8 text.
-std::size_t Utf16Length(std::string_view text);
-// The first `count` UTF-16 code units of a UTF-8 text (a surrogate pair is not split).
-std::string Utf16Left(std::string_view text, std::size_t count);

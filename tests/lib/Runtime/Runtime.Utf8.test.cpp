@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "Runtime.Strings.h"
+
 namespace {
 // ICU's strict reader as the reference: the code points of a text, or nothing when a byte
 // belongs to no character.
@@ -24,7 +26,7 @@ bool ReferenceDecode(std::string_view text, std::vector<std::uint32_t>& codes) {
 bool Decode(std::string_view text, std::vector<std::uint32_t>& codes) {
   codes.clear();
   for (std::size_t pos = 0; pos < text.size();) {
-    const TUtf8Char c = DecodeUtf8Char(text, pos);
+    const TDecodedChar c = DecodeUtf8Char(text, pos);
     if (!c.Valid) return false;
     codes.push_back(c.Code);
     pos += c.Length;
@@ -57,7 +59,7 @@ TEST(Utf8, DecodesCharactersAndReportsEachStrayByteAlone) {
       {"five-byte lead", "\xF8\x88\x80\x80\x80", 0xF8, 1, false},
   };
   for (const Case& c : cases) {
-    const TUtf8Char decoded = DecodeUtf8Char(c.Text, 0);
+    const TDecodedChar decoded = DecodeUtf8Char(c.Text, 0);
     EXPECT_EQ(std::uint32_t{decoded.Code}, std::uint32_t{c.Code}) << c.Name;
     EXPECT_EQ(decoded.Length, c.Length) << c.Name;
     EXPECT_EQ(decoded.Valid, c.Valid) << c.Name;
@@ -69,16 +71,18 @@ TEST(Utf8, EveryCodePointEncodesAndDecodesBackThroughBothForms) {
   std::u16string units;
   for (char32_t code = 0; code <= 0x10FFFF; ++code) {
     const std::string bytes = EncodeUtf8(code);
-    const TUtf8Char decoded = DecodeUtf8Char(bytes, 0);
+    const TDecodedChar decoded = DecodeUtf8Char(bytes, 0);
     if (code >= 0xD800 && code <= 0xDFFF) {
       ASSERT_FALSE(decoded.Valid) << std::hex << std::uint32_t{code};
       continue;
     }
     units.clear();
     AppendUtf16(units, code);
+    const TDecodedChar unit = DecodeUtf16Char(units, 0);
     const bool ok = decoded.Valid && decoded.Code == code && decoded.Length == bytes.size() &&
-                    Utf8LeadLength(bytes[0]) == bytes.size() && Utf8ToUtf16(bytes) == units &&
-                    Utf16ToUtf8(units) == bytes && Utf16Length(bytes) == units.size();
+                    Utf8LeadLength(bytes[0]) == bytes.size() && unit.Valid && unit.Code == code &&
+                    unit.Length == units.size() && Utf8ToUtf16(bytes) == units && Utf16ToUtf8(units) == bytes &&
+                    Utf16Length(bytes) == units.size();
     ASSERT_TRUE(ok) << std::hex << std::uint32_t{code};
   }
 }
@@ -115,6 +119,12 @@ TEST(Utf8, ValidityAndCodePointsAgreeWithIcuOnEveryShortText) {
 }
 
 TEST(Utf8, Utf16FormReplacesWhatHasNoCharacter) {
+  for (std::u16string_view unpaired : {u"\xD800", u"\xDC00\xD800", u"\xD83Dz", u"\xDFFF"}) {
+    const TDecodedChar c = DecodeUtf16Char(unpaired, 0);
+    EXPECT_FALSE(c.Valid);
+    EXPECT_EQ(c.Length, 1u);
+    EXPECT_EQ(std::uint32_t{c.Code}, std::uint32_t{unpaired[0]});
+  }
   EXPECT_EQ(Utf8ToUtf16("a\xE2\x82z"), u"a\xFFFD\xFFFDz");  // each stray byte on its own
   EXPECT_EQ(Utf16ToUtf8(u"\xDC00\xD800"), "\xEF\xBF\xBD\xEF\xBF\xBD");  // pair in the wrong order
   EXPECT_EQ(Utf16Length("\xF0\x9F"), 2u);  // two stray bytes, two replacements
