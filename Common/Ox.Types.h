@@ -20,7 +20,7 @@ inline constexpr std::string_view EstimateNamespaceUri = "http://docs.orvel-kvel
 
 // What an estimate document is. Servers and files store the ordinal as a number; the properties
 // text stores the name.
-enum class TKveloDocumentType {
+enum TKveloDocumentType : int {
   sdtKvelo,          // estimate
   sdtObjKvelo,       // object estimate
   sdtConsCalc,       // consolidated calculation
@@ -33,6 +33,5 @@ enum class TKveloDocumentType {
   sdtProjectKvelo,   // project estimate
   sdtWorksVolumes,   // bill of work volumes
 };
-using enum TKveloDocumentType;
 KV_ENUM_INFO(TKveloDocumentType, sdtKvelo, sdtObjKvelo, sdtConsCalc, sdtCennik, sdtIndexes, sdtNBDoc,
              sdtResSummary, sdtUserNBDoc, sdtNBDocArticle, sdtProjectKvelo, sdtWorksVolumes);

@@ -22,7 +22,7 @@
 class QWidget;
 class TFWOpenDirectory;
 
-enum class TFWOpenDirStyle {
+enum TFWOpenDirStyle : int {
   odsReturnOnlyFSDirs,
   odsDontGoBelowDomain,
   odsStatusText,
@@ -37,7 +37,6 @@ enum class TFWOpenDirStyle {
   odsShareable,
   odsUseNewUI,
 };
-using enum TFWOpenDirStyle;
 
 // A set of styles.
 class TFWOpenDirStyles {

@@ -39,8 +39,7 @@ class TBlockSource {
   std::int64_t FTimes[4] = {};  // access and modification: seconds, nanoseconds
 };
 
-enum class TBlockFailure { bfNone, bfRead, bfWrite };
-using enum TBlockFailure;
+enum TBlockFailure : int { bfNone, bfRead, bfWrite };
 
 struct TBlockResult {
   TBlockFailure Failure = bfNone;

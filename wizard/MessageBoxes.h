@@ -21,8 +21,7 @@ class IMessageBoxes {
   virtual bool Question(QWidget* Owner, const std::string& Text, const std::string& Caption) = 0;
 };
 
-enum class TMessageBoxKind { mbkWarning, mbkError, mbkMessage, mbkQuestion };
-using enum TMessageBoxKind;
+enum TMessageBoxKind : int { mbkWarning, mbkError, mbkMessage, mbkQuestion };
 
 // The name of the kind as the log writes it: "warning", "error", "message", "question".
 const char* MessageBoxKindName(TMessageBoxKind Kind);

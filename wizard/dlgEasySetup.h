@@ -44,8 +44,7 @@ class TOXCheckedTreeView;
 class TUpdateJournal;
 class TRunLog;
 
-enum class TPageState { psHello, psCopyData, psShortCuts, psConnections, psDone, psClose };
-using enum TPageState;
+enum TPageState : int { psHello, psCopyData, psShortCuts, psConnections, psDone, psClose };
 
 class TfrmEasySetup : public TForm {
  public:

@@ -1,6 +1,7 @@
 #include "Common.AnsiStrings.h"
 
 #include "Runtime.Strings.h"
+#include "Runtime.Utf8.h"
 #include "platform/CodePages.h"
 
 unsigned char CharTo1251(std::string_view C) {
@@ -12,12 +13,8 @@ unsigned char CharTo1251(std::string_view C) {
 bool CharInSet1251(std::string_view C, const TAnsiCharSet& Set) { return Set.Contains(CharTo1251(C)); }
 
 bool CharInSet1251(char32_t C, const TAnsiCharSet& Set) {
+  // Through UTF-16, so that a surrogate code point meets the set as U+FFFD.
   std::u16string utf16;
-  if (C >= 0x10000) {
-    utf16 += static_cast<char16_t>(0xD800 + ((C - 0x10000) >> 10));
-    utf16 += static_cast<char16_t>(0xDC00 + ((C - 0x10000) & 0x3FF));
-  } else {
-    utf16 += static_cast<char16_t>(C);
-  }
+  AppendUtf16(utf16, C);
   return CharInSet1251(Utf16ToUtf8(utf16), Set);
 }

@@ -42,8 +42,7 @@ using HRESULT = std::int32_t;
 inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80004002u);
 
-enum class TObjectState : std::uint8_t { osNormal = 0, osDestroying = 1, osDestroyed = 2 };
-using enum TObjectState;
+enum TObjectState : std::uint8_t { osNormal = 0, osDestroying = 1, osDestroyed = 2 };
 
 class TFlexibleInterfacedObject;
 

@@ -2,7 +2,7 @@
 // The names and ordinal range of an enumeration type, declared once beside the enumeration at
 // global scope, with its enumerators in ordinal order:
 //
-//   enum class TKveloDocumentType { kdtEstimate, kdtAct, kdtResources };
+//   enum TKveloDocumentType : int { kdtEstimate, kdtAct, kdtResources };
 //   KV_ENUM_INFO(TKveloDocumentType, kdtEstimate, kdtAct, kdtResources);
 //
 // The ordinals must be consecutive (checked at compile time). TEnum::FromInteger (Common.SysUtils)

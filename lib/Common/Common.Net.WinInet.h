@@ -100,8 +100,7 @@ std::string QueryRawRequestHeaders(HINTERNET Request);
 
 // --- the credential dialog --------------------------------------------------------------------
 
-enum class TCredentialsAnswer { caRetry, caNoRetry, caCancel };
-using enum TCredentialsAnswer;
+enum TCredentialsAnswer : int { caRetry, caNoRetry, caCancel };
 
 // What the dialog is asked: the server (or proxy) refused the request with 401 (407). Login and
 // Password hold what was used; on caRetry the new ones are used for the next attempt.
@@ -122,8 +121,7 @@ TCredentialsDialog SetCredentialsDialog(TCredentialsDialog Dialog);
 // --- proxy settings and connections -----------------------------------------------------------
 
 // pkDefault takes the proxy from the environment (http_proxy, all_proxy, no_proxy).
-enum class TWinInetProxyKind { pkNone, pkDefault, pkUserSettings, pkUserSettingsWithAuthority };
-using enum TWinInetProxyKind;
+enum TWinInetProxyKind : int { pkNone, pkDefault, pkUserSettings, pkUserSettingsWithAuthority };
 
 class TWinInetProxySettings {
  public:
@@ -277,8 +275,7 @@ class TWinInetHTTPStream : public TWinInetStream {
 
 // --- requests and responses -------------------------------------------------------------------
 
-enum class TWinInetHTTPRequestFlag { rfInternetFlagReload };
-using enum TWinInetHTTPRequestFlag;
+enum TWinInetHTTPRequestFlag : int { rfInternetFlagReload };
 
 class TWinInetHTTPRequestFlags {
  public:

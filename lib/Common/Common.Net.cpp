@@ -5,6 +5,7 @@
 #include "Common.SysUtils.h"
 #include "Runtime.Format.h"
 #include "Runtime.Strings.h"
+#include "Runtime.Utf8.h"
 
 namespace {
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
@@ -53,13 +54,12 @@ int HexDigit(char c) {
   return -1;
 }
 
-// The length of the UTF-8 character at S[i], 1 for a byte that starts none.
+// The length of the UTF-8 character at S[i] by its byte pattern alone, 1 for a byte that starts none.
 std::size_t Utf8CharLength(std::string_view S, std::size_t i) {
-  const unsigned char c = static_cast<unsigned char>(S[i]);
-  std::size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
+  const std::size_t len = Utf8LeadLength(S[i]);
   if (i + len > S.size()) return 1;
   for (std::size_t k = 1; k < len; ++k)
-    if ((static_cast<unsigned char>(S[i + k]) & 0xC0) != 0x80) return 1;
+    if (!IsUtf8Continuation(S[i + k])) return 1;
   return len;
 }
 }  // namespace

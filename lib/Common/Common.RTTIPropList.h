@@ -100,7 +100,7 @@ class TSet {
 
 // --- type kinds and type information -----------------------------------------------------------
 
-enum class TTypeKind : std::uint8_t {
+enum TTypeKind : std::uint8_t {
   tkUnknown,
   tkInteger,      // integers of up to 32 bits
   tkChar,         // char, char8_t
@@ -124,7 +124,6 @@ enum class TTypeKind : std::uint8_t {
   tkPointer,
   tkProcedure,  // function pointers, std::function
 };
-using enum TTypeKind;
 
 // What the program knows about a type at run time. One object per C++ type (TypeInfoOf); values
 // of the type are carried in std::any. The kinds that can be stored have a class of their own
@@ -323,8 +322,7 @@ using TAttributeList = std::vector<std::shared_ptr<const TAttribute>>;
 
 // --- members -----------------------------------------------------------------------------------
 
-enum class TMemberVisibility : std::uint8_t { mvPrivate, mvProtected, mvPublic, mvPublished };
-using enum TMemberVisibility;
+enum TMemberVisibility : std::uint8_t { mvPrivate, mvProtected, mvPublic, mvPublished };
 
 class TObjectRef;
 

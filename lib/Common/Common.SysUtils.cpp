@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Runtime.Strings.h"
+#include "Runtime.Utf8.h"
 #include "platform/Clock.h"
 #include "platform/CodePages.h"
 #include "platform/FileSystem.h"
@@ -22,8 +23,6 @@
 // --- UTF-8 characters --------------------------------------------------------------------------
 
 namespace {
-bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
 struct TChar {
   char32_t Code;  // the code point, or kInvalidBase + the byte for a byte that starts no character
   std::uint32_t Length;
@@ -34,55 +33,15 @@ struct TChar {
 constexpr char32_t kInvalidBase = 0x110000;
 
 TChar DecodeChar(std::string_view s, std::size_t pos) {
-  const auto b0 = static_cast<unsigned char>(s[pos]);
-  const TChar invalid{kInvalidBase + b0, 1};
-  if (b0 < 0x80) return {b0, 1};
-  std::uint32_t length;
-  char32_t code;
-  char32_t minimum;
-  if ((b0 & 0xE0) == 0xC0) {
-    length = 2, code = b0 & 0x1F, minimum = 0x80;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    length = 3, code = b0 & 0x0F, minimum = 0x800;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    length = 4, code = b0 & 0x07, minimum = 0x10000;
-  } else {
-    return invalid;
-  }
-  if (pos + length > s.size()) return invalid;
-  for (std::uint32_t i = 1; i < length; ++i) {
-    if (!IsContinuation(s[pos + i])) return invalid;
-    code = code << 6 | (static_cast<unsigned char>(s[pos + i]) & 0x3F);
-  }
-  if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return invalid;
-  return {code, length};
-}
-
-std::string EncodeChar(char32_t c) {
-  std::string out;
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-  return out;
+  const TDecodedChar c = DecodeUtf8Char(s, pos);
+  return {c.Valid ? c.Code : kInvalidBase + c.Code, c.Length};
 }
 
 // True when the boundary before s[pos] lies inside one of s's well-formed characters.
 bool CutsCharacter(std::string_view s, std::size_t pos) {
-  if (pos == 0 || pos >= s.size() || !IsContinuation(s[pos])) return false;
+  if (pos == 0 || pos >= s.size() || !IsUtf8Continuation(s[pos])) return false;
   for (std::size_t back = 1; back <= 3 && back <= pos; ++back) {
-    if (IsContinuation(s[pos - back])) continue;
+    if (IsUtf8Continuation(s[pos - back])) continue;
     TChar c = DecodeChar(s, pos - back);
     return c.Code < kInvalidBase && c.Length > back;
   }
@@ -92,10 +51,9 @@ bool CutsCharacter(std::string_view s, std::size_t pos) {
 // True when raw bytes end with the beginning of a character whose remaining bytes are missing.
 bool EndsInsideCharacter(std::string_view s) {
   for (std::size_t back = 1; back <= 4 && back <= s.size(); ++back) {
-    const auto b = static_cast<unsigned char>(s[s.size() - back]);
-    if ((b & 0xC0) == 0x80) continue;
-    std::size_t need = (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 1;
-    return need > back;
+    const char b = s[s.size() - back];
+    if (IsUtf8Continuation(b)) continue;
+    return Utf8LeadLength(b) > back;
   }
   return false;
 }
@@ -177,7 +135,7 @@ namespace {
 void TStringAppender::Append(const char* Bytes, std::int32_t ByteCount) {
   if (ByteCount <= 0) return;
   std::string_view bytes(Bytes, static_cast<std::size_t>(ByteCount));
-  if (IsContinuation(bytes.front()) || EndsInsideCharacter(bytes)) RaiseCutCharacter();
+  if (IsUtf8Continuation(bytes.front()) || EndsInsideCharacter(bytes)) RaiseCutCharacter();
   AppendBytes(Bytes, ByteCount);
 }
 
@@ -247,7 +205,7 @@ bool TStringUtils::CharIsNumeric(char AChar, bool IncludeMinus) {
 }
 
 std::string TStringUtils::AddLeadingChars(std::string_view s, std::int32_t ResLength, char32_t CharForAdd) {
-  const std::string fill = EncodeChar(CharForAdd);
+  const std::string fill = EncodeUtf8(CharForAdd);
   const std::int64_t fillLength = CharForAdd >= 0x10000 ? 2 : 1;  // in UTF-16 code units
   std::string prefix;
   for (auto length = static_cast<std::int64_t>(Utf16Length(s)); length < ResLength; length += fillLength)
@@ -262,13 +220,13 @@ std::string TStringUtils::AddLeadingChars(std::string_view s, std::int32_t ResLe
 }
 
 std::string TStringUtils::DropLastChar(std::string_view s, char32_t LastChar) {
-  const std::string c = EncodeChar(LastChar);
+  const std::string c = EncodeUtf8(LastChar);
   if (!s.empty() && EndsStr(c, s)) s.remove_suffix(c.size());
   return std::string(s);
 }
 
 std::string TStringUtils::DropFirstChar(std::string_view s, char32_t FirstChar) {
-  const std::string c = EncodeChar(FirstChar);
+  const std::string c = EncodeUtf8(FirstChar);
   if (!s.empty() && StartsStr(c, s)) s.remove_prefix(c.size());
   return std::string(s);
 }
@@ -284,7 +242,7 @@ std::string TStringUtils::AddFirstStr(std::string_view s, std::string_view First
 }
 
 std::string TStringUtils::AddLastChar(std::string_view s, char32_t LastChar) {
-  const std::string c = EncodeChar(LastChar);
+  const std::string c = EncodeUtf8(LastChar);
   if (s.empty() || EndsStr(c, s)) return std::string(s);
   return std::string(s) + c;
 }

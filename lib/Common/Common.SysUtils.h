@@ -67,8 +67,7 @@ class TStringUtils {
 
 // --- free operations ---------------------------------------------------------------------------
 
-enum class TReplaceFlag { rfReplaceAll, rfIgnoreCase };
-using enum TReplaceFlag;
+enum TReplaceFlag : int { rfReplaceAll, rfIgnoreCase };
 
 // A set of replace flags: {}, {rfReplaceAll}, {rfReplaceAll, rfIgnoreCase}.
 class TReplaceFlags {

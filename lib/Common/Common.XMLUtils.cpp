@@ -17,6 +17,7 @@
 #include "Runtime.Format.h"
 #include "Runtime.Streams.h"
 #include "Runtime.Strings.h"
+#include "Runtime.Utf8.h"
 #include "platform/FileStream.h"
 #include "platform/FormatSettings.h"
 
@@ -707,34 +708,11 @@ TXMLNode TXMLDocument::AddChild(std::string_view Name) {
 // --- text ---------------------------------------------------------------------------------------
 
 bool IsValidXmlText(std::string_view S) {
-  const auto* p = reinterpret_cast<const unsigned char*>(S.data());
-  const std::size_t n = S.size();
-  for (std::size_t i = 0; i < n;) {
-    unsigned c = p[i];
-    if (c < 0x80) {
-      if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') return false;
-      ++i;
-      continue;
-    }
-    std::size_t length;
-    char32_t cp;
-    if (c >= 0xC2 && c <= 0xDF) {
-      length = 2, cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      length = 3, cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      length = 4, cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + length > n) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      if ((p[i + k] & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (p[i + k] & 0x3F);
-    }
-    const char32_t minimum = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
-    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFFFE || cp == 0xFFFF) return false;
-    i += length;
+  for (std::size_t i = 0; i < S.size();) {
+    const TDecodedChar c = DecodeUtf8Char(S, i);
+    if (!c.Valid || c.Code == 0xFFFE || c.Code == 0xFFFF) return false;
+    if (c.Code < 0x20 && c.Code != '\t' && c.Code != '\n' && c.Code != '\r') return false;
+    i += c.Length;
   }
   return true;
 }

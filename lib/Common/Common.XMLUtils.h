@@ -67,8 +67,7 @@ class EWrongMSXML : public Exception {
 class TXMLDocument;
 class TXMLNodeList;
 
-enum class TXMLNodeType { ntElement, ntAttribute, ntText, ntCData, ntComment, ntProcessingInstruction, ntOther };
-using enum TXMLNodeType;
+enum TXMLNodeType : int { ntElement, ntAttribute, ntText, ntCData, ntComment, ntProcessingInstruction, ntOther };
 
 // A node of a document, or none. Element nodes are what the system works with; XPath queries
 // may also select attributes, text, comments and processing instructions, which answer
@@ -147,8 +146,7 @@ class TXMLNodeList {
 
 // How the bytes of a stream are read: xetUnknown follows the byte-order mark and the declared
 // encoding; the others force their encoding and ignore the declaration.
-enum class TXMLEncodingType { xetUnknown, xetUTF_8, xetUTF_16LE, xetUTF_16BE };
-using enum TXMLEncodingType;
+enum TXMLEncodingType : int { xetUnknown, xetUTF_8, xetUTF_16LE, xetUTF_16BE };
 
 // An XML 1.0 document. A new one is empty: no document element, no declared encoding.
 // Loading keeps nothing of the old contents; files are parsed without network access, without

@@ -5,11 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-enum class TSeekOrigin { soBeginning = 0, soCurrent = 1, soEnd = 2 };
-using enum TSeekOrigin;
+enum TSeekOrigin : int { soBeginning = 0, soCurrent = 1, soEnd = 2 };
 
-enum class TStreamOwnership { soReference = 0, soOwned = 1 };
-using enum TStreamOwnership;
+enum TStreamOwnership : int { soReference = 0, soOwned = 1 };
 
 class TStream {
  public:

@@ -10,8 +10,7 @@
 
 class TStream;
 
-enum class TDuplicates { dupIgnore, dupAccept, dupError };
-using enum TDuplicates;
+enum TDuplicates : int { dupIgnore, dupAccept, dupError };
 
 class TStringList {
  public:

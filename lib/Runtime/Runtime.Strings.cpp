@@ -10,97 +10,41 @@
 #include <memory>
 
 #include "Runtime.Exceptions.h"
+#include "Runtime.Utf8.h"
 
 // --- UTF-8 / UTF-16 --------------------------------------------------------------------------
 
 namespace {
 constexpr char32_t kReplacement = 0xFFFD;
 
-// Decodes one code point at s[i], advancing i; malformed sequences give U+FFFD and advance one byte.
-char32_t DecodeUtf8(std::string_view s, std::size_t& i) {
-  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-  unsigned char b0 = byte(i);
-  if (b0 < 0x80) {
-    ++i;
-    return b0;
-  }
-  int len = (b0 & 0xE0) == 0xC0 ? 2 : (b0 & 0xF0) == 0xE0 ? 3 : (b0 & 0xF8) == 0xF0 ? 4 : 0;
-  if (len == 0 || i + len > s.size()) {
-    ++i;
-    return kReplacement;
-  }
-  char32_t cp = b0 & (0x7F >> len);
-  for (int k = 1; k < len; ++k) {
-    unsigned char b = byte(i + k);
-    if ((b & 0xC0) != 0x80) {
-      ++i;
-      return kReplacement;
-    }
-    cp = (cp << 6) | (b & 0x3F);
-  }
-  static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-    ++i;
-    return kReplacement;
-  }
-  i += len;
-  return cp;
+// The code point at pos, advancing pos; U+FFFD for a unit that starts no character.
+template <class Text>
+char32_t NextOrReplacement(Text text, std::size_t& pos, TDecodedChar (*decode)(Text, std::size_t)) {
+  const TDecodedChar c = decode(text, pos);
+  pos += c.Length;
+  return c.Valid ? c.Code : kReplacement;
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
+std::size_t Utf16Width(char32_t c) { return c >= 0x10000 ? 2 : 1; }
 }  // namespace
 
 std::u16string Utf8ToUtf16(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    char32_t cp = DecodeUtf8(text, i);
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (cp >> 10));
-      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(cp);
-    }
-  }
+  for (std::size_t i = 0; i < text.size();) AppendUtf16(out, NextOrReplacement(text, i, DecodeUtf8Char));
   return out;
 }
 
 std::string Utf16ToUtf8(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = kReplacement;
-    }
-    AppendUtf8(out, c);
-  }
+  for (std::size_t i = 0; i < text.size();) AppendUtf8(out, NextOrReplacement(text, i, DecodeUtf16Char));
   return out;
 }
 
 std::size_t Utf16Length(std::string_view text) {
   std::size_t n = 0;
-  for (std::size_t i = 0; i < text.size();) n += DecodeUtf8(text, i) >= 0x10000 ? 2 : 1;
+  for (std::size_t i = 0; i < text.size();) n += Utf16Width(NextOrReplacement(text, i, DecodeUtf8Char));
   return n;
 }
 
@@ -109,7 +53,7 @@ std::string Utf16Left(std::string_view text, std::size_t count) {
   std::size_t i = 0;
   while (i < text.size()) {
     std::size_t next = i;
-    std::size_t width = DecodeUtf8(text, next) >= 0x10000 ? 2 : 1;
+    const std::size_t width = Utf16Width(NextOrReplacement(text, next, DecodeUtf8Char));
     if (units + width > count) break;
     units += width;
     i = next;
