@@ -24,22 +24,18 @@
 #include "Ox.Types.h"
 #include "Runtime.Exceptions.h"
 #include "Runtime.Strings.h"
-#include "Setup.BackupFolder.h"
 #include "Setup.Connections.h"
 #include "Setup.ExternalFileExts.h"
-#include "Setup.FileUpdate.h"
 #include "Setup.Host.h"
 #include "Setup.Journal.h"
 #include "Setup.PackageScan.h"
 #include "Setup.PackageSettings.h"
-#include "Setup.Rollback.h"
 #include "Setup.RunLog.h"
 #include "Setup.ShortCuts.h"
 #include "Setup.SpaceCheck.h"
 #include "Setup.Texts.h"
+#include "Setup.UpdateSession.h"
 #include "SysInfo.Core.Kvelo7.h"
-#include "platform/Clock.h"
-#include "platform/FormatSettings.h"
 #include "platform/FileSystem.h"
 #include "platform/NameFolding.h"
 #include "platform/NamedMutex.h"
@@ -403,9 +399,9 @@ void TfrmEasySetup::OfferRestoreOfInterruptedUpdate() {
   }
 }
 
-// The object stays: a cancel retires the journal from inside the copy, which still holds it.
+// The session stays: a cancel rolls back from inside the copy, which is still running in it.
 void TfrmEasySetup::RetireJournal() {
-  if (FJournal) FJournal->Retire();
+  if (FSession) FSession->Commit();
 }
 
 void TfrmEasySetup::FormDestroy() {
@@ -532,8 +528,9 @@ void TfrmEasySetup::CopyData() {
   pbStatus->show();
   pbCurrentProgress->show();
   lblNext->SetFontColor(DisabledLabelColor);
-  BackUpCommonFolder = BackupFolderOf(KveloCommonFolder, platform::Now(), platform::FormatSettings());
-  BackUpAppFolder = BackupFolderOf(KveloAppFolder, platform::Now(), platform::FormatSettings());
+  FSession = std::make_unique<TUpdateSession>(*FSetupHost, PackageFolders(), TKvelo7Information::CommonSettingFolder());
+  BackUpCommonFolder = FSession->CommonRoots().Backup;
+  BackUpAppFolder = FSession->DocumentRoots().Backup;
 
   const std::string commonPackage = FBaseFolder + CommonPackageFolder;
   const std::string documentPackage = FBaseFolder + DocumentPackageFolder;
@@ -551,20 +548,18 @@ void TfrmEasySetup::CopyData() {
     SetPageState(psConnections);
     return;
   }
-  FJournal = std::make_unique<TUpdateJournal>(SetupStateFolder());
+  FSession->Begin(*DataList, SetupStateFolder());
   MergeExternalFileExts();
   pbStatus->setRange(0, static_cast<int>(DataList->Count()));
   pbStatus->setValue(0);
-  TFileUpdate update(*FSetupHost, {commonPackage, KveloCommonFolder, BackUpCommonFolder},
-                     {documentPackage, KveloAppFolder, BackUpAppFolder});
-  update.SetJournal(FJournal.get());
-  update.Run(*DataList);
+  FSession->CopyData(*DataList);
 }
 
 void TfrmEasySetup::Rollback() {
-  RollbackBackups(*FSetupHost, {{BackUpCommonFolder, KveloCommonFolder}, {BackUpAppFolder, KveloAppFolder}});
-  DeleteShortCuts(*ShortCutList);
-  RetireJournal();
+  if (FSession)
+    FSession->Rollback(*ShortCutList);
+  else
+    DeleteShortCuts(*ShortCutList);
 }
 
 TPackageFolders TfrmEasySetup::PackageFolders() const {
@@ -587,18 +582,10 @@ void TfrmEasySetup::CreateShortCuts() {
   std::vector<TPackageEntry> chosen;
   for (QTreeWidgetItem* node : TreeNodes())
     if (tvShortCuts->GetChecked(node)) chosen.push_back(EntryOf(node));
-  // The journal learns of the links once they exist, those made before a failure included.
-  auto journalLinks = [this] {
-    if (FJournal)
-      for (const std::string& link : *ShortCutList) FJournal->Shortcut(link);
-  };
-  try {
+  if (FSession)
+    FSession->CreateShortCuts(chosen, *ShortCutList);
+  else
     ::CreateShortCuts(chosen, PackageFolders(), *ShortCutList);
-  } catch (...) {
-    journalLinks();
-    throw;
-  }
-  journalLinks();
 
   if (QTreeWidgetItem* first = tvShortCuts->topLevelItem(0)) CollapseWithSubNodes(first);
   const TPackageFolders folders = PackageFolders();
