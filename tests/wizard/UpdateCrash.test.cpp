@@ -26,10 +26,13 @@
 #include <vector>
 
 #include "Common.XMLUtils.h"
+#include "Setup.BackupFolder.h"
 #include "Setup.Host.h"
 #include "Setup.Unattended.h"
 #include "WizardTestSupport.h"
 #include "platform/AtomicFile.h"
+#include "platform/Clock.h"
+#include "platform/FormatSettings.h"
 #include "platform/posix/SysCalls.h"
 
 namespace fs = std::filesystem;
@@ -173,7 +176,7 @@ void InstallStopper() {
 
 using TFiles = std::map<std::string, std::string>;  // path relative to the sandbox -> bytes
 
-class UpdateCrash : public ::testing::Test {
+class UpdateTransaction : public ::testing::Test {
  protected:
   const std::string CommonRoot = "common/Orvel/OrvelKvelo 7/Client/";
   const std::string DocsRoot = "home/Documents/Орвел-Квело/";
@@ -221,6 +224,10 @@ class UpdateCrash : public ::testing::Test {
     for (auto& [rel, bytes] : files)
       if (rel.ends_with("Connections.xml")) bytes = std::regex_replace(bytes, std::regex("InstanceUID=\"[0-9A-F]*\""), "");
     return files;
+  }
+
+  static std::string NewVersionOf(const TFiles& files, const std::string& rel) {
+    return files.count(rel) ? files.at(rel) : std::string();
   }
 
   // The paths whose bytes differ, for a short report.
@@ -312,7 +319,7 @@ class UpdateCrash : public ::testing::Test {
   TFiles Originals, NewVersion;
 };
 
-TEST_F(UpdateCrash, EveryStopAndEveryPowerCutIsRestoredAndARerunCompletes) {
+TEST_F(UpdateTransaction, EveryStopAndEveryPowerCutIsRestoredAndARerunCompletes) {
   // A syncing run in the parent would flush the whole disk each time; the model needs none.
   platform::posix::ScopedSysCall<decltype(SysCalls::syncfs)> noSyncfs(&SysCalls::syncfs, [](int) { return 0; });
   platform::posix::ScopedSysCall<decltype(SysCalls::fsync)> noFsync(&SysCalls::fsync, [](int) { return 0; });
@@ -346,7 +353,7 @@ TEST_F(UpdateCrash, EveryStopAndEveryPowerCutIsRestoredAndARerunCompletes) {
 }
 
 // A cut a moment after a finished run: what the run committed is on the disk.
-TEST_F(UpdateCrash, PowerCutRightAfterAFinishedRunLosesNothing) {
+TEST_F(UpdateTransaction, PowerCutRightAfterAFinishedRunLosesNothing) {
   platform::posix::ScopedSysCall<decltype(SysCalls::syncfs)> noSyncfs(&SysCalls::syncfs, [](int) { return 0; });
   platform::posix::ScopedSysCall<decltype(SysCalls::fsync)> noFsync(&SysCalls::fsync, [](int) { return 0; });
   LayOriginals();
@@ -360,6 +367,39 @@ TEST_F(UpdateCrash, PowerCutRightAfterAFinishedRunLosesNothing) {
   EXPECT_EQ(RestoreInterruptedUpdates(host, State()), 0);
   CheckRestored("after the run");
   EXPECT_EQ(RunUnattendedUpdate(host, Package.Path(), State()), TUnattendedResult::urDone);
+}
+
+// Runs a moment apart share a stamp: each takes a backup folder of its own and never moves a file
+// into one it did not make, so every original survives both.
+TEST_F(UpdateTransaction, TwoRunsInOneSecondKeepEveryOriginal) {
+  platform::posix::ScopedSysCall<decltype(SysCalls::syncfs)> noSyncfs(&SysCalls::syncfs, [](int) { return 0; });
+  platform::posix::ScopedSysCall<decltype(SysCalls::fsync)> noFsync(&SysCalls::fsync, [](int) { return 0; });
+  LayOriginals();
+  Originals = Snapshot();
+  // Someone's backups under the stamps of the next seconds: whatever second the runs start in,
+  // its stamp is taken.
+  std::vector<std::string> foreign;
+  for (const std::string& root : {CommonRoot, DocsRoot})
+    for (int second = 0; second < 4; ++second) {
+      const std::string folder = BackupFolderOf(At(root), platform::Now() + second / 86400.0, platform::FormatSettings());
+      fs::create_directories(folder + "Templates");
+      WriteWholeFile(folder + "Templates/Itog.xlt", "another run's original");
+      foreign.push_back(folder);
+    }
+  TQuietHost host;
+  ASSERT_EQ(RunUnattendedUpdate(host, Package.Path(), State()), TUnattendedResult::urDone);
+  const TFiles first = Snapshot();
+  ASSERT_EQ(RunUnattendedUpdate(host, Package.Path(), State()), TUnattendedResult::urDone);
+  for (const auto& [rel, bytes] : Originals)
+    if (!rel.starts_with(SettingsRoot) && bytes != NewVersionOf(first, rel)) {
+      EXPECT_TRUE(InBackup(rel, bytes)) << rel << ": the original is gone";
+    }
+  for (const std::string& folder : foreign) {
+    std::size_t files = 0;
+    for (const auto& e : fs::recursive_directory_iterator(folder)) files += e.is_regular_file();
+    EXPECT_EQ(files, 1u) << folder;
+    EXPECT_EQ(ReadWholeFile(folder + "Templates/Itog.xlt"), "another run's original") << folder;
+  }
 }
 
 }  // namespace
