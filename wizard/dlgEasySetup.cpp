@@ -12,6 +12,7 @@
 #include <QTreeWidgetItemIterator>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <span>
 #include <string_view>
@@ -147,17 +148,32 @@ class TfrmEasySetup::TSetupHost : public ISetupHost {
   void SetOverallMaximum(int Maximum) override { F.pbStatus->setMaximum(Maximum); }
   void StepOverall() override {
     F.pbStatus->setValue(std::max(F.pbStatus->value(), 0) + 1);
-    QScrollBar* bar = F.memStatus->verticalScrollBar();
-    bar->setValue(bar->maximum());
+    FScrollDue = true;
   }
   void SetFileProgress(int Percent) override { F.pbCurrentProgress->setValue(Percent); }
-  void ProcessMessages() override { F.ProcessMessages(); }
+  // The window is repainted and asked for a cancel some 40 times a second, not after every file
+  // and block: with thousands of small files painting would cost more than the copy itself.
+  void ProcessMessages() override {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - FLastPump < PumpInterval) return;
+    FLastPump = now;
+    if (FScrollDue) {
+      QScrollBar* bar = F.memStatus->verticalScrollBar();
+      bar->setValue(bar->maximum());
+      FScrollDue = false;
+    }
+    F.ProcessMessages();
+    FLastPump = std::chrono::steady_clock::now();
+  }
   void ShowMessage(const std::string& Text) override { F.FMessageBoxes.Message(&F, Text, ApplicationTitle); }
   void ShowError(const std::string& Text) override { F.FMessageBoxes.Error(&F, Text, ApplicationTitle); }
   bool CancelRequested() const override { return F.BreakInstall; }
 
  private:
+  static constexpr std::chrono::milliseconds PumpInterval{25};
   TfrmEasySetup& F;
+  std::chrono::steady_clock::time_point FLastPump{};
+  bool FScrollDue = false;
 };
 
 // Folders become first children and files last ones, so within a folder the subfolders come
@@ -491,6 +507,8 @@ void TfrmEasySetup::SetPageState(TPageState Page) {
 
 void TfrmEasySetup::FinishCopyPage() {
   TFinally finish([this] {
+    // The log's last lines in view: during the copy it scrolls only when the window is repainted.
+    memStatus->verticalScrollBar()->setValue(memStatus->verticalScrollBar()->maximum());
     lblNext->SetFontColor(palette().color(QPalette::WindowText));
     pbStatus->hide();
     pbCurrentProgress->hide();
