@@ -1,6 +1,5 @@
 #include "Setup.FileUpdate.h"
 
-#include <any>
 #include <cerrno>
 #include <optional>
 
@@ -66,14 +65,14 @@ TFileUpdate::TFileUpdate(ISetupHost& Host, TPackageRoots Common, TPackageRoots D
 
 TFileUpdate::~TFileUpdate() = default;
 
-bool TFileUpdate::Run(const TStringList& DataList) {
+bool TFileUpdate::Run(const TUpdateEntries& Entries) {
   FFailed = 0;
-  for (std::size_t i = 0; i < DataList.Count(); ++i) {
+  for (const TUpdateEntry& entry : Entries) {
     if (FHost.CancelRequested()) return false;
-    if (!UpdateEntry(DataList[i], std::any_cast<int>(DataList.Objects(i)))) return false;
+    if (!UpdateEntry(entry)) return false;
   }
   FHost.Log(AllUpdatedLine);
-  FHost.Log(CountLine + std::to_string(DataList.Count()));
+  FHost.Log(CountLine + std::to_string(Entries.size()));
   FHost.Log("");
   FHost.Log(ContinueLine);
   return true;
@@ -175,11 +174,14 @@ int TFileUpdate::BackupFolderFor(int Flag, const std::string& Relative) {
   return MadeFolder(result, folder);
 }
 
-bool TFileUpdate::UpdateEntry(const std::string& Rel, int Flag) {
-  const int side = Flag == 0 ? 0 : 1;
+bool TFileUpdate::UpdateEntry(const TUpdateEntry& Entry) {
+  const std::string& Rel = Entry.Entry.RelativePath;
+  const int side = Entry.Entry.Flag == TPackageEntry::CommonPackage ? 0 : 1;
   const TPackageRoots& roots = FRoots[side];
   const std::string source = roots.Package + Rel;
-  if (!platform::FileExists(source)) {
+  const bool isFile = Entry.Kind == TUpdateEntry::TKind::ukUnknown ? platform::FileExists(source)
+                                                                   : Entry.Kind == TUpdateEntry::TKind::ukFile;
+  if (!isFile) {
     EndEntry();
     return true;
   }

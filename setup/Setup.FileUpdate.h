@@ -17,6 +17,7 @@
 #include <string>
 
 #include "Setup.Host.h"
+#include "Setup.PackageEntries.h"
 #include "platform/FolderHandle.h"
 
 class TStringList;
@@ -43,9 +44,10 @@ class TFileUpdate {
   TFileUpdate(ISetupHost& Host, TPackageRoots Common, TPackageRoots Documents);
   ~TFileUpdate();
 
-  // Every entry of DataList in order, then the closing lines with the count. False, at once and
-  // without them, when a cancel stopped the loop. An error of the access step ends it by raising.
-  bool Run(const TStringList& DataList);
+  // Every entry in order, then the closing lines with the count. False, at once and without them,
+  // when a cancel stopped the loop. An error of the access step ends it by raising.
+  bool Run(const TUpdateEntries& Entries);
+  bool Run(const TStringList& DataList) { return Run(UpdateEntriesOf(DataList)); }
 
   // The package files that could not be updated in the last Run (each has its error line).
   int FailedCount() const { return FFailed; }
@@ -78,7 +80,7 @@ class TFileUpdate {
   int MadeFolder(const TFolderResult& Result, const std::string& Folder);
 
   // False when a cancel stops the loop.
-  bool UpdateEntry(const std::string& Rel, int Flag);
+  bool UpdateEntry(const TUpdateEntry& Entry);
   bool MoveIntoBackup(int FromFolder, int ToFolder, const std::string& Name, const std::string& From,
                       const std::string& To);
   bool CopyFile(const std::string& Source, int Folder, const std::string& Name, const std::string& Dest,

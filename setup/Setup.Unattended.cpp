@@ -84,7 +84,7 @@ TUnattendedResult RunUnattendedUpdate(ISetupHost& Host, const std::string& BaseF
   try {
     session.Begin(dataList, JournalFolder);
     MergeExternalFileExts(TKvelo7Information::CommonSettingFolder(), settings.ExternalFileExts);
-    session.CopyData(dataList);
+    session.CopyData();
     const TPreTicked ticked = PreTickedOf(dataList, settings, folders);
     session.CreateShortCuts(ticked.Links, shortCutList);
     RegisterConnections(ticked.Folders, settings.IsAutoConnection(std::string(WebServiceHost)), folders);

@@ -1,6 +1,5 @@
 #include "Setup.UpdateSession.h"
 
-#include <any>
 #include <set>
 
 #include "Runtime.StringList.h"
@@ -56,18 +55,25 @@ void TUpdateSession::Begin(const TStringList& DataList, const std::string& Journ
     temporaries.Add(IncludeTrailingPathDelimiter(DesktopFolder()));
   } catch (const EOSError&) {  // no desktop: no shortcut will be made either
   }
-  for (std::size_t i = 0; i < DataList.Count(); ++i) {
-    const TPackageEntry entry = PackageEntryOf(DataList, i);
+  FEntries = UpdateEntriesOf(DataList);
+  for (TUpdateEntry& planned : FEntries) {
+    const TPackageEntry& entry = planned.Entry;
     const TPackageRoots& roots = entry.Flag == TPackageEntry::CommonPackage ? FCommon : FDocuments;
     const auto source = platform::GetFileEntry(roots.Package + entry.RelativePath);
-    if (!source) continue;
+    if (!source) {
+      planned.Kind = TUpdateEntry::TKind::ukMissing;
+      continue;
+    }
     const std::string target = roots.Destination + entry.RelativePath;
     const auto existing = platform::GetLinkEntry(target);
+    planned.Replaces = existing.has_value();
     if (source->IsDirectory) {
+      planned.Kind = TUpdateEntry::TKind::ukFolder;
       if (!existing) added.Add(IncludeTrailingPathDelimiter(target));
       temporaries.Add(IncludeTrailingPathDelimiter(target));
       continue;
     }
+    planned.Kind = TUpdateEntry::TKind::ukFile;
     temporaries.Add(ExtractFilePath(target));
     if (!existing)
       plan.AddedFiles.push_back(target);
@@ -81,7 +87,7 @@ void TUpdateSession::Begin(const TStringList& DataList, const std::string& Journ
   FJournal->Begin(plan);
 }
 
-bool TUpdateSession::CopyData(const TStringList& DataList) { return FUpdate->Run(DataList); }
+bool TUpdateSession::CopyData() { return FUpdate->Run(FEntries); }
 
 int TUpdateSession::FailedCount() const { return FUpdate->FailedCount(); }
 

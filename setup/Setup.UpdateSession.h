@@ -55,8 +55,8 @@ class TUpdateSession {
   // Step 2 for the entries of DataList, the journal in JournalFolder. EOSError when the journal
   // cannot be written: nothing changed.
   void Begin(const TStringList& DataList, const std::string& JournalFolder);
-  // The copy of every entry (Setup.FileUpdate). False when a cancel stopped it.
-  bool CopyData(const TStringList& DataList);
+  // The copy of every entry Begin planned (Setup.FileUpdate). False when a cancel stopped it.
+  bool CopyData();
   int FailedCount() const;
   TFileUpdate& Copy() { return *FUpdate; }
 
@@ -77,5 +77,6 @@ class TUpdateSession {
   std::string FSettingsFolder;
   std::unique_ptr<TUpdateJournal> FJournal;
   std::unique_ptr<TFileUpdate> FUpdate;
+  TUpdateEntries FEntries;
   bool FMadeShortcuts = false;
 };

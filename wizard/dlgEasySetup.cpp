@@ -570,7 +570,7 @@ void TfrmEasySetup::CopyData() {
   MergeExternalFileExts();
   pbStatus->setRange(0, static_cast<int>(DataList->Count()));
   pbStatus->setValue(0);
-  FSession->CopyData(*DataList);
+  FSession->CopyData();
 }
 
 void TfrmEasySetup::Rollback() {
