@@ -2,7 +2,8 @@
 # The whole unattended update (quenta-setup -silent: journal, backups, syncs) against its real
 # peers, in one run on one machine:
 #
-#   benchmarks/compare_update.sh [bin folder]     (default build/bin, the release build of ./run.sh bench)
+#   benchmarks/compare_update.sh [bin folder [small|large]]
+#                                  (default build/bin, the release build of ./run.sh bench; both shapes)
 #
 # Two packages, each over a freshly laid destination where every package file replaces one:
 # 10,000 files of 4 KiB and 16 files of 64 MiB. The peers: rsync -a --backup --backup-dir (the
@@ -92,5 +93,6 @@ print(f"{label}: quenta-setup -silent {program:.2f} s, rsync --backup {rsync:.2f
 EOF
 }
 
-measure "10,000 files of 4 KiB" 10000 4
-measure "16 files of 64 MiB" 16 65536
+SHAPES=${2:-both}
+[ "$SHAPES" = large ] || measure "10,000 files of 4 KiB" 10000 4
+[ "$SHAPES" = small ] || measure "16 files of 64 MiB" 16 65536

@@ -81,7 +81,11 @@ class TBlockTarget {
  private:
   std::string FErrorName;
   std::unique_ptr<TNewFile> FFile;
+  TBlockResult CopyBlockData(const TBlockSource& Source, std::uint64_t Offset, std::size_t Length);
+  void StartWriteback(std::size_t Length);
+
   bool FUseCopyRange = true;  // until the system says it cannot copy between these files
+  std::uint64_t FWritten = 0, FHandedToDisk = 0;
 };
 
 }  // namespace platform

@@ -26,7 +26,8 @@ SysCalls& Sys() {
                         ::getrandom, ::fsync,
                         ::lstat,  ::pread,  ::copy_file_range, ::fchmod, ::futimens, ::symlink, ::acl_extended_fd,
                         ::acl_set_fd, ::chmod, ::posix_spawnp, ::waitpid, ::flock, ::statvfs,
-                        RealOpenat, RealFstatat, ::mkdirat, ::unlinkat, ::renameat2, ::syncfs};
+                        RealOpenat, RealFstatat, ::mkdirat, ::unlinkat, ::renameat2, ::syncfs,
+                        ::sync_file_range};
   return calls;
 }
 }  // namespace platform::posix

@@ -64,6 +64,7 @@ struct SysCalls {
   int (*unlinkat)(int dirFd, const char* name, int flags);
   int (*renameat2)(int fromDirFd, const char* from, int toDirFd, const char* to, unsigned int flags);
   int (*syncfs)(int fd);
+  int (*sync_file_range)(int fd, off_t offset, off_t length, unsigned int flags);
 };
 
 // The table in use; starts with the real calls.
