@@ -1,15 +1,17 @@
 #pragma once
 // A file copied block by block into a new file that replaces its target only when complete.
 //
-// The new file is written under a temporary name in the target's folder and renamed over the
-// target by Commit, so a failed or cancelled copy never leaves a half-written file in place, and a
+// The new file is written by the update's one writer (TNewFile) and renamed over the target by
+// Commit, so a failed or cancelled copy never leaves a half-written file in place, and a
 // symbolic link at the target is replaced by the file, never written through. Access and times are
 // set through the new file's descriptor, so they cannot land on a link's target either.
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <string>
+
+#include "platform/AtomicFile.h"
 
 namespace platform {
 
@@ -49,16 +51,16 @@ struct TBlockResult {
 
 class TBlockTarget {
  public:
-  // Creates the temporary file beside Target; EOSError when it cannot be created. BeforeCreate, when
-  // given, hears each temporary name before the file is made, so that a journal can name it first.
-  explicit TBlockTarget(std::string Target, const std::function<void(const std::string&)>& BeforeCreate = {});
+  // Creates the temporary file (the update's one writer, TNewFile) for Target, a path, or a name
+  // inside the folder descriptor Folder; EOSError naming ErrorName when it cannot be created.
+  explicit TBlockTarget(std::string Target);
+  TBlockTarget(int Folder, std::string Name, std::string ErrorName);
   // Removes the temporary unless it was committed.
   ~TBlockTarget();
   TBlockTarget(const TBlockTarget&) = delete;
   TBlockTarget& operator=(const TBlockTarget&) = delete;
 
-  const std::string& Target() const { return FTarget; }
-  const std::string& TemporaryPath() const { return FTemporary; }
+  const std::string& Target() const { return FErrorName; }
 
   // Appends Length bytes of Source from Offset.
   TBlockResult CopyBlock(const TBlockSource& Source, std::uint64_t Offset, std::size_t Length);
@@ -69,17 +71,20 @@ class TBlockTarget {
   // The source's permission bits and access and modification times. EOSError when refused.
   void KeepModeAndTimesOf(const TBlockSource& Source);
 
-  // Closes the file and renames it over the target; EOSError when that fails (the temporary is
-  // then removed).
-  void Commit();
+  // Closes the file and renames it over the target (with NoReplace only where nothing is there),
+  // durable as TNewFile says; EOSError when that fails (the temporary is then removed).
+  void Commit(TDurability Durability = TDurability::dSyncedByRun, bool NoReplace = false);
   // Removes the temporary now.
   void Abandon();
 
  private:
-  std::string FTarget;
-  std::string FTemporary;
-  int FHandle = -1;
+  std::string FErrorName;
+  std::unique_ptr<TNewFile> FFile;
+  TBlockResult CopyBlockData(const TBlockSource& Source, std::uint64_t Offset, std::size_t Length);
+  void StartWriteback(std::size_t Length);
+
   bool FUseCopyRange = true;  // until the system says it cannot copy between these files
+  std::uint64_t FWritten = 0, FHandedToDisk = 0;
 };
 
 }  // namespace platform

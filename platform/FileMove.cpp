@@ -19,7 +19,8 @@ void CopyKeepingAttributes(const std::string& from, const std::string& to) {
     if (TBlockResult r = target.CopyBlock(source, offset, length); !r) throw EOSError(r.ErrorCode, from);
   }
   target.KeepModeAndTimesOf(source);
-  target.Commit();
+  // The source goes right after: its copy must be on the disk first.
+  target.Commit(TDurability::dSyncNow);
 }
 
 void MoveInto(const std::string& from, const std::string& to, const std::string& relative,

@@ -15,3 +15,6 @@ inline constexpr char BackupFolderName[] = "QuentaBackup";
 std::string BackupStamp(TDateTime Now, const TFormatSettings& Settings);
 // DestinationRoot + "QuentaBackup/" + stamp + "/".
 std::string BackupFolderOf(const std::string& DestinationRoot, TDateTime Now, const TFormatSettings& Settings);
+// The same, or where that name is taken (a run a moment before had the same stamp) the first free
+// one of "<stamp> (2)", "<stamp> (3)", ...: a run never shares a backup folder with another.
+std::string FreeBackupFolderOf(const std::string& DestinationRoot, TDateTime Now, const TFormatSettings& Settings);

@@ -63,14 +63,19 @@ std::string FileUrlOf(const std::string& Path) {
   return url;
 }
 
-std::string CreateDesktopLink(const std::string& DesktopFolder, const std::string& Target, const std::string& Name) {
+std::string DesktopLinkFile(const std::string& DesktopFolder, const std::string& Name) {
   CheckName(Name);
-  const std::string linkFile = IncludeTrailingPathDelimiter(DesktopFolder) + Name + LinkExtension;
+  return IncludeTrailingPathDelimiter(DesktopFolder) + Name + LinkExtension;
+}
+
+std::string CreateDesktopLink(const std::string& DesktopFolder, const std::string& Target, const std::string& Name) {
+  const std::string linkFile = DesktopLinkFile(DesktopFolder, Name);
   const std::string entry = "[Desktop Entry]\nType=Link\nName=" + EntryValue(Name) + "\nURL=" + FileUrlOf(Target) +
                             "\nPath=" + EntryValue(WorkingFolderOf(Target)) + "\n";
   // A desktop that was never created is made as the desktop itself would make it.
   platform::ForceDirectories(DesktopFolder);
-  platform::WriteFileAtomically(linkFile, entry, LinkPermissions);
+  // A new entry is made durable by the run's sync of the desktop's file system; one it replaces at once.
+  platform::WriteFileAtomically(linkFile, entry, LinkPermissions, platform::TDurability::dSyncedByRun);
   return linkFile;
 }
 

@@ -17,6 +17,10 @@ std::string DesktopFolder();
 // unreserved characters and "/" percent-encoded ("/a b" -> "file:///a%20b").
 std::string FileUrlOf(const std::string& Path);
 
+// DesktopFolder + "/" + Name + ".desktop", the file CreateDesktopLink writes. EShortcutNameError as
+// CreateDesktopLink.
+std::string DesktopLinkFile(const std::string& DesktopFolder, const std::string& Name);
+
 // Writes the shortcut of Target named Name into DesktopFolder and returns its full file name,
 // DesktopFolder + "/" + Name + ".desktop". The working folder is the folder part of Target (for a
 // folder: its parent). A missing DesktopFolder is created; an existing entry of the same name is

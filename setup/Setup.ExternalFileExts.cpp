@@ -3,6 +3,8 @@
 #include "Common.XMLUtils.h"
 #include "Runtime.StringList.h"
 #include "Runtime.Strings.h"
+#include "Runtime.Streams.h"
+#include "platform/AtomicFile.h"
 #include "platform/FileSystem.h"
 #include "platform/OSError.h"
 
@@ -16,20 +18,13 @@ void UseListSyntax(TStringList& list) {
   list.SetStrictDelimiter(true);
 }
 
-// Written beside the file and renamed over it, so the client never finds half a file.
+// Through the update's one writer, so the client never finds half a file, nor an empty one after
+// a power cut.
 void SaveWhole(const TXMLDocument& document, const std::string& file) {
-  const std::string temporary = ExtractFilePath(file) + ".quenta-" + ExtractFileName(file) + ".tmp";
-  try {
-    document.SaveToFile(temporary);
-  } catch (...) {
-    platform::DeleteFile(temporary);
-    throw;
-  }
-  if (!platform::RenameFile(temporary, file)) {
-    const int error = platform::LastErrorCode();
-    platform::DeleteFile(temporary);
-    throw EOSError(error, file);
-  }
+  TMemoryStream bytes;
+  document.SaveToStream(bytes);
+  platform::WriteFileAtomically(
+      file, std::string_view(reinterpret_cast<const char*>(bytes.Memory()), static_cast<std::size_t>(bytes.GetSize())));
 }
 }  // namespace
 

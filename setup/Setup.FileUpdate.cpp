@@ -1,12 +1,11 @@
 #include "Setup.FileUpdate.h"
 
-#include <any>
 #include <cerrno>
 #include <optional>
 
 #include "Runtime.StringList.h"
 #include "Runtime.Strings.h"
-#include "Setup.Journal.h"
+#include "platform/AtomicFile.h"
 #include "platform/FileBlocks.h"
 #include "platform/FileMove.h"
 #include "platform/FileSystem.h"
@@ -51,61 +50,164 @@ int Percentage(std::uint64_t offset, std::uint64_t size) {
   return static_cast<int>(quotient);
 }
 
-// The folder part of a path relative to root, for the link check; nothing when it is not below it.
-std::optional<std::string> Below(const std::string& root, const std::string& path) {
-  if (!path.starts_with(root)) return std::nullopt;
-  return ExtractFilePath(path.substr(root.size()));
-}
+// Folders at a time the update keeps open; past it they are closed and opened again when needed.
+constexpr std::size_t MaxOpenFolders = 256;
 
 }  // namespace
 
 TFileUpdate::TFileUpdate(ISetupHost& Host, TPackageRoots Common, TPackageRoots Documents)
-    : FHost(Host), FRoots{std::move(Common), std::move(Documents)} {}
+    : FHost(Host), FRoots{std::move(Common), std::move(Documents)} {
+  for (int i = 0; i < 2; ++i) {
+    FDestinations[i].Root = FRoots[i].Destination;
+    FBackups[i].Root = FRoots[i].Backup;
+  }
+}
 
-bool TFileUpdate::Run(const TStringList& DataList) {
+TFileUpdate::~TFileUpdate() = default;
+
+bool TFileUpdate::Run(const TUpdateEntries& Entries) {
   FFailed = 0;
-  if (FJournal)
-    for (const TPackageRoots& roots : FRoots) FJournal->BackupFolder(roots.Backup, roots.Destination);
-  for (std::size_t i = 0; i < DataList.Count(); ++i) {
+  for (const TUpdateEntry& entry : Entries) {
     if (FHost.CancelRequested()) return false;
-    if (!UpdateEntry(DataList[i], std::any_cast<int>(DataList.Objects(i)))) return false;
+    if (!UpdateEntry(entry)) return false;
   }
   FHost.Log(AllUpdatedLine);
-  FHost.Log(CountLine + std::to_string(DataList.Count()));
+  FHost.Log(CountLine + std::to_string(Entries.size()));
   FHost.Log("");
   FHost.Log(ContinueLine);
   return true;
 }
 
-bool TFileUpdate::UpdateEntry(const std::string& Rel, int Flag) {
-  const TPackageRoots& roots = FRoots[Flag == 0 ? 0 : 1];
+// Relative is "" for the root or a folder path ending with "/". Each folder is entered by its
+// parent's descriptor, so the path is walked once and a link put on it later leads nowhere.
+TFileUpdate::TFolderResult TFileUpdate::FolderOf(TSide& Side, const std::string& Relative, bool Create) {
+  TFolderResult result;
+  if (Relative.empty()) {
+    if (!Side.RootHandle) {
+      try {
+        if (Create && !platform::DirectoryExists(Side.Root)) {
+          platform::ForceDirectories(Side.Root);
+          result.Created = true;
+        }
+        Side.RootHandle = platform::OpenFolder(Side.Root);
+      } catch (const EOSError& e) {
+        result.ErrorCode = e.ErrorCode();
+        return result;
+      }
+    }
+    result.Fd = Side.RootHandle.Fd();
+    return result;
+  }
+  if (auto it = Side.Folders.find(Relative); it != Side.Folders.end()) {
+    result.Fd = it->second.Fd();
+    return result;
+  }
+  if (Side.Folders.size() >= MaxOpenFolders) Side.Folders.clear();
+  const std::string inner = ExcludeTrailingPathDelimiter(Relative);
+  const std::string parentRelative = ExtractFilePath(inner);
+  TFolderResult parent = FolderOf(Side, parentRelative, Create);
+  if (parent.Fd < 0) return parent;
+  platform::TChildFolder child = platform::OpenChildFolder(parent.Fd, ExtractFileName(inner), Create);
+  if (child.UntrustedLink) {
+    result.UntrustedLink = Side.Root + inner;
+    return result;
+  }
+  if (!child.Handle) {
+    result.ErrorCode = child.ErrorCode;
+    return result;
+  }
+  result.Created = parent.Created || child.Created;
+  result.Fd = child.Handle.Fd();
+  Side.Folders.emplace(Relative, std::move(child.Handle));
+  return result;
+}
+
+int TFileUpdate::MadeFolder(const TFolderResult& Result, const std::string& Folder) {
+  if (Result.Fd < 0)
+    FHost.Log(FolderFailedLine(Folder, Result.UntrustedLink.empty() ? Result.ErrorCode : ELOOP));
+  else if (Result.Created)
+    FHost.Log(FolderCreatedLine(Folder));
+  if (Result.Fd < 0 || Result.Created) FHost.ProcessMessages();
+  return Result.Fd;
+}
+
+// The run's backup folder is made by the run itself, exclusively: a folder of its name made by
+// anyone else (a run a moment before, with the same stamp) is refused, never merged into.
+int TFileUpdate::BackupFolderFor(int Flag, const std::string& Relative) {
+  TSide& side = FBackups[Flag];
+  const std::string folder = side.Root + Relative;
+  bool created = false;
+  if (!FBackupClaimed[Flag]) {
+    const std::string root = ExcludeTrailingPathDelimiter(side.Root);
+    const std::string& destination = FRoots[Flag].Destination;
+    TFolderResult parent;
+    platform::TFolderHandle outside;
+    if (root.starts_with(destination)) {
+      parent = FolderOf(FDestinations[Flag], ExtractFilePath(root.substr(destination.size())), true);
+    } else {
+      try {
+        platform::ForceDirectories(ExtractFilePath(root));
+        outside = platform::OpenFolder(ExtractFilePath(root));
+        parent.Fd = outside.Fd();
+      } catch (const EOSError& e) {
+        parent.ErrorCode = e.ErrorCode();
+      }
+    }
+    if (parent.Fd < 0) return MadeFolder(parent, folder);
+    if (!platform::MakeFolderAt(parent.Fd, ExtractFileName(root))) {
+      TFolderResult refused;
+      refused.ErrorCode = platform::LastErrorCode();
+      return MadeFolder(refused, folder);
+    }
+    FBackupClaimed[Flag] = true;
+    created = true;
+    try {
+      side.RootHandle = platform::OpenFolder(side.Root);
+    } catch (const EOSError& e) {
+      TFolderResult failed;
+      failed.ErrorCode = e.ErrorCode();
+      return MadeFolder(failed, folder);
+    }
+  }
+  TFolderResult result = FolderOf(side, Relative, true);
+  result.Created = result.Created || created;
+  return MadeFolder(result, folder);
+}
+
+bool TFileUpdate::UpdateEntry(const TUpdateEntry& Entry) {
+  const std::string& Rel = Entry.Entry.RelativePath;
+  const int side = Entry.Entry.Flag == TPackageEntry::CommonPackage ? 0 : 1;
+  const TPackageRoots& roots = FRoots[side];
   const std::string source = roots.Package + Rel;
-  if (!platform::FileExists(source)) {
+  const bool isFile = Entry.Kind == TUpdateEntry::TKind::ukUnknown ? platform::FileExists(source)
+                                                                   : Entry.Kind == TUpdateEntry::TKind::ukFile;
+  if (!isFile) {
     EndEntry();
     return true;
   }
   FHost.SetStatus(source);
   const std::string target = roots.Destination + Rel;
   const std::string backup = roots.Backup + Rel;
+  const std::string folder = ExtractFilePath(Rel);
+  const std::string name = ExtractFileName(Rel);
 
   // Someone else's link on the way would redirect the write, or the backup, out of the folders.
-  std::optional<std::string> untrusted = platform::FindUntrustedLink(roots.Destination, ExtractFilePath(Rel));
-  if (auto backupFolder = Below(roots.Destination, backup); !untrusted && backupFolder)
-    untrusted = platform::FindUntrustedLink(roots.Destination, *backupFolder);
-  if (untrusted) {
-    FHost.Log(UntrustedLinkLine(*untrusted));
+  TFolderResult destination = FolderOf(FDestinations[side], folder, false);
+  if (!destination.UntrustedLink.empty()) {
+    FHost.Log(UntrustedLinkLine(destination.UntrustedLink));
     Failed(Rel);
     EndEntry();
     return true;
   }
 
   bool replaced = false;
-  if (platform::FileOrLinkExists(target)) {
+  const platform::TEntryKind existing =
+      destination.Fd < 0 ? platform::TEntryKind::ekNone : platform::EntryKindAt(destination.Fd, name);
+  if (existing == platform::TEntryKind::ekFile || existing == platform::TEntryKind::ekLink) {
     if (FHost.CancelRequested()) return false;
-    MakeFolder(ExtractFilePath(backup));
+    const int backupFolder = BackupFolderFor(side, folder);
     if (FHost.CancelRequested()) return false;
-    if (FJournal) FJournal->Moved(target, backup);
-    const bool saved = MoveFileByBlocks(target, backup);
+    const bool saved = backupFolder >= 0 && MoveIntoBackup(destination.Fd, backupFolder, name, target, backup);
     FHost.Log(saved ? BackedUpLine(Rel) : BackupFailedLine(Rel));
     FHost.ProcessMessages();
     if (!saved) {
@@ -117,11 +219,20 @@ bool TFileUpdate::UpdateEntry(const std::string& Rel, int Flag) {
   }
 
   if (FHost.CancelRequested()) return false;
-  MakeFolder(ExtractFilePath(target));
+  if (destination.Fd < 0) {
+    destination = FolderOf(FDestinations[side], folder, true);
+    if (!destination.UntrustedLink.empty()) {
+      FHost.Log(UntrustedLinkLine(destination.UntrustedLink));
+      Failed(Rel);
+      EndEntry();
+      return true;
+    }
+    MadeFolder(destination, roots.Destination + folder);
+  }
   if (FHost.CancelRequested()) return false;
   bool copied = false;
   try {
-    copied = CopyFileByBlocks(source, target, TCopyKind::ckUpdate);
+    copied = CopyFile(source, destination.Fd, name, target, TCopyKind::ckUpdate);
   } catch (...) {
     if (replaced) MoveBackOriginal(Rel, backup, target);
     throw;
@@ -152,34 +263,33 @@ void TFileUpdate::EndEntry() {
   FHost.ProcessMessages();
 }
 
-void TFileUpdate::MakeFolder(const std::string& Folder) {
-  if (platform::DirectoryExists(Folder)) return;
-  try {
-    platform::ForceDirectories(Folder);
-    FHost.Log(FolderCreatedLine(Folder));
-  } catch (const EOSError& e) {
-    FHost.Log(FolderFailedLine(Folder, e.ErrorCode()));
-  }
-  FHost.ProcessMessages();
-}
-
-bool TFileUpdate::MoveFileByBlocks(const std::string& Source, const std::string& Dest) {
-  if (platform::RenameFile(Source, Dest)) return true;
+// A rename where the file system allows, never over a file already in the backup; across file
+// systems a copy that keeps mode and times, on the disk before the original goes.
+bool TFileUpdate::MoveIntoBackup(int FromFolder, int ToFolder, const std::string& Name, const std::string& From,
+                                 const std::string& To) {
+  if (platform::RenameNoReplace(FromFolder, Name, ToFolder, Name)) return true;
   if (platform::LastErrorCode() != EXDEV) return false;
-  auto entry = platform::GetLinkEntry(Source);
-  if (entry && entry->IsSymbolicLink) return platform::MoveFileKeepingAttributes(Source, Dest) == 0;
+  if (platform::EntryKindAt(FromFolder, Name) == platform::TEntryKind::ekLink) {
+    if (platform::FileOrLinkExists(To)) return false;
+    return platform::MoveFileKeepingAttributes(From, To) == 0;
+  }
   try {
-    if (!CopyFileByBlocks(Source, Dest, TCopyKind::ckBackup)) return false;
+    if (!CopyFile(From, ToFolder, Name, To, TCopyKind::ckBackup)) return false;
   } catch (const EOSError&) {  // the copy could not keep the original's mode or times
     return false;
   }
-  if (platform::DeleteFile(Source)) return true;
+  if (platform::RemoveFileAt(FromFolder, Name)) return true;
   // The original stays where it was; a second copy in the backup would only be moved back over it.
-  platform::DeleteFile(Dest);
+  platform::RemoveFileAt(ToFolder, Name);
   return false;
 }
 
 bool TFileUpdate::CopyFileByBlocks(const std::string& Source, const std::string& Dest, TCopyKind Kind) {
+  return CopyFile(Source, platform::TNewFile::AtFolderOfPath, Dest, Dest, Kind);
+}
+
+bool TFileUpdate::CopyFile(const std::string& Source, int Folder, const std::string& Name, const std::string& Dest,
+                           TCopyKind Kind) {
   std::optional<platform::TBlockSource> source;
   try {
     source.emplace(Source);
@@ -189,10 +299,7 @@ bool TFileUpdate::CopyFileByBlocks(const std::string& Source, const std::string&
   }
   std::optional<platform::TBlockTarget> target;
   try {
-    if (FJournal)
-      target.emplace(Dest, [this](const std::string& temporary) { FJournal->Temporary(temporary); });
-    else
-      target.emplace(Dest);
+    target.emplace(Folder, Name, Dest);
   } catch (const EOSError& e) {
     FHost.ShowMessage("Step: 2 - " + platform::SystemErrorText(e.ErrorCode()));
     return false;
@@ -204,7 +311,12 @@ bool TFileUpdate::CopyFileByBlocks(const std::string& Source, const std::string&
   else
     target->KeepModeAndTimesOf(*source);
   try {
-    target->Commit();
+    // A backup's copy is the only copy of the original once the original is deleted: it goes to
+    // the disk first, and never replaces anything already in the backup.
+    if (Kind == TCopyKind::ckBackup)
+      target->Commit(platform::TDurability::dSyncNow, true);
+    else
+      target->Commit(platform::TDurability::dSyncedByRun);
   } catch (const EOSError& e) {
     FHost.ShowMessage("Step: 2 - " + platform::SystemErrorText(e.ErrorCode()));
     return false;
@@ -224,6 +336,7 @@ bool TFileUpdate::CopyBlocks(platform::TBlockSource& Source, platform::TBlockTar
       FHost.ShowMessage(r.Failure == platform::bfWrite ? "Ошибка при записи:\r\n" + text : text);
       return false;
     }
+    if (FBlockObserver) FBlockObserver(Source.Path(), offset, length);
     offset += length;
     FHost.ProcessMessages();
     if (int percent = Percentage(offset, size); percent > shown) {

@@ -12,12 +12,15 @@
 // - no link owned by someone else leads a write out of the client's folders.
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <string>
 
 #include "Setup.Host.h"
+#include "Setup.PackageEntries.h"
+#include "platform/FolderHandle.h"
 
 class TStringList;
-class TUpdateJournal;
 namespace platform {
 class TBlockSource;
 class TBlockTarget;
@@ -30,41 +33,69 @@ struct TPackageRoots {
   std::string Backup;
 };
 
+// Hears each block once it is copied (a hash of the copied bytes, for example).
+using TBlockObserver = std::function<void(const std::string& Source, std::uint64_t Offset, std::size_t Length)>;
+
 class TFileUpdate {
  public:
   // Roots[0] for the common-data package (flag 0), Roots[1] for the document package (flag 1).
+  // Each backup folder is this run's own: it is made when the first original goes into it, and a
+  // folder of that name made by someone else is never used.
   TFileUpdate(ISetupHost& Host, TPackageRoots Common, TPackageRoots Documents);
+  ~TFileUpdate();
 
-  // Every entry of DataList in order, then the closing lines with the count. False, at once and
-  // without them, when a cancel stopped the loop. An error of the access step ends it by raising.
-  bool Run(const TStringList& DataList);
+  // Every entry in order, then the closing lines with the count. False, at once and without them,
+  // when a cancel stopped the loop. An error of the access step ends it by raising.
+  bool Run(const TUpdateEntries& Entries);
+  bool Run(const TStringList& DataList) { return Run(UpdateEntriesOf(DataList)); }
 
-  // Names the backup folders, each move into them and each temporary file in Journal before the
-  // step is taken; none by default.
-  void SetJournal(TUpdateJournal* Journal) { FJournal = Journal; }
   // The package files that could not be updated in the last Run (each has its error line).
   int FailedCount() const { return FFailed; }
+  // Whether this run made the backup folder of package Flag (so what is in it is this run's).
+  bool OwnsBackupFolder(int Flag) const { return FBackupClaimed[Flag]; }
+  void SetBlockObserver(TBlockObserver Observer) { FBlockObserver = std::move(Observer); }
 
   // A copy that keeps mode and times (a backup across file systems) or one that gives everyone
   // access (the update). False, after the box that says why, when it failed or was cancelled.
   enum class TCopyKind { ckBackup, ckUpdate };
   bool CopyFileByBlocks(const std::string& Source, const std::string& Dest, TCopyKind Kind);
-  // A rename, or a copy that keeps mode and times and then the source deleted.
-  bool MoveFileByBlocks(const std::string& Source, const std::string& Dest);
 
  private:
+  // The folders of one side (a destination or a backup), each opened once, relative to its parent.
+  struct TSide {
+    std::string Root;
+    platform::TFolderHandle RootHandle;
+    std::map<std::string, platform::TFolderHandle> Folders;  // by path relative to Root
+  };
+  struct TFolderResult {
+    int Fd = -1;
+    bool Created = false;
+    int ErrorCode = 0;
+    std::string UntrustedLink;  // the path of someone else's link on the way
+  };
+  TFolderResult FolderOf(TSide& Side, const std::string& Relative, bool Create);
+  // The folder of Relative inside the run's backup folder of the package, made when missing.
+  int BackupFolderFor(int Flag, const std::string& Relative);
+  // Logs what making the folder did.
+  int MadeFolder(const TFolderResult& Result, const std::string& Folder);
+
   // False when a cancel stops the loop.
-  bool UpdateEntry(const std::string& Rel, int Flag);
+  bool UpdateEntry(const TUpdateEntry& Entry);
+  bool MoveIntoBackup(int FromFolder, int ToFolder, const std::string& Name, const std::string& From,
+                      const std::string& To);
+  bool CopyFile(const std::string& Source, int Folder, const std::string& Name, const std::string& Dest,
+                TCopyKind Kind);
   bool CopyBlocks(platform::TBlockSource& Source, platform::TBlockTarget& Target);
   void EndEntry();
-  // Creates a missing folder with its parents, and logs it.
-  void MakeFolder(const std::string& Folder);
   void MoveBackOriginal(const std::string& Rel, const std::string& Backup, const std::string& Target);
 
   void Failed(const std::string& Rel);
 
   ISetupHost& FHost;
   TPackageRoots FRoots[2];
-  TUpdateJournal* FJournal = nullptr;
+  TSide FDestinations[2];
+  TSide FBackups[2];
+  bool FBackupClaimed[2] = {false, false};
+  TBlockObserver FBlockObserver;
   int FFailed = 0;
 };

@@ -6,6 +6,8 @@
 #include "Runtime.Strings.h"
 #include "Setup.Rollback.h"
 #include "platform/AppendFile.h"
+#include "platform/AtomicFile.h"
+#include "platform/FolderHandle.h"
 #include "platform/Environment.h"
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
@@ -21,6 +23,10 @@ const char KindBackup[] = "backup";
 const char KindMoved[] = "moved";
 const char KindTemporary[] = "temporary";
 const char KindShortcut[] = "shortcut";
+const char KindTemporaryFolder[] = "temporaries";
+const char KindAddedFile[] = "added";
+const char KindAddedFolder[] = "added-folder";
+const char JournalPrefix[] = "update-";
 
 const char RestoringLine[] = "Восстановление файлов после прерванного обновления.";
 std::string TemporaryRemovedLine(const std::string& path) { return "Удален временный файл \"" + path + "\"."; }
@@ -81,10 +87,17 @@ std::vector<TRecord> ReadRecords(const std::string& path) {
   return records;
 }
 
+// "update-<run id>.journal".
+std::string RunIdOf(const std::string& journal) {
+  std::string name = ExtractFileName(journal);
+  if (!name.starts_with(JournalPrefix) || !name.ends_with(JournalExtension)) return {};
+  return name.substr(sizeof JournalPrefix - 1, name.size() - (sizeof JournalPrefix - 1) - (sizeof JournalExtension - 1));
+}
+
 std::string NewJournalName() {
   unsigned char random[6];
   if (int error = platform::FillRandomBytes(random, sizeof random); error != 0) throw EOSError(error);
-  std::string name = "update-";
+  std::string name = JournalPrefix;
   for (unsigned char b : random) name += IntToHex(b, 2);
   return name + JournalExtension;
 }
@@ -104,7 +117,32 @@ std::string SetupStateFolder() {
 TUpdateJournal::TUpdateJournal(const std::string& Folder) {
   platform::ForceDirectories(Folder);
   FFile = std::make_unique<platform::TAppendFile>(IncludeTrailingPathDelimiter(Folder) + NewJournalName());
-  FFile->Append("", true);  // the journal's name is on the disk too
+}
+
+std::string TUpdateJournal::RunId() const { return RunIdOf(FFile->Path()); }
+
+void TUpdateJournal::Begin(const TJournalPlan& Plan) {
+  std::string records;
+  auto add = [&](const char* kind, const std::string& first, const std::string& second = {}) {
+    records += std::string(kind) + "\t" + Escaped(first) + "\t" + Escaped(second) + "\n";
+  };
+  for (const auto& [backup, root] : Plan.Backups) add(KindBackup, backup, root);
+  for (const std::string& folder : Plan.TemporaryFolders) add(KindTemporaryFolder, folder);
+  for (const std::string& file : Plan.AddedFiles) add(KindAddedFile, file);
+  for (const std::string& folder : Plan.AddedFolders) add(KindAddedFolder, folder);
+  Write(records);
+  // The journal is found by its name: that must be on the disk as well as its records.
+  platform::SyncFolder(ExtractFilePath(FFile->Path()));
+}
+
+void TUpdateJournal::Shortcuts(const std::vector<std::string>& Paths) {
+  std::string records;
+  for (const std::string& path : Paths) records += std::string(KindShortcut) + "\t" + Escaped(path) + "\t\n";
+  if (!records.empty()) Write(records);
+}
+
+void TUpdateJournal::Write(const std::string& Records) {
+  if (FFile) FFile->Append(Records, true);
 }
 
 TUpdateJournal::~TUpdateJournal() = default;
@@ -113,7 +151,7 @@ const std::string& TUpdateJournal::Path() const { return FFile->Path(); }
 
 void TUpdateJournal::Record(const std::string& Kind, const std::string& First, const std::string& Second) {
   if (!FFile) return;
-  FFile->Append(Kind + "\t" + Escaped(First) + "\t" + Escaped(Second) + "\n", true);
+  Write(Kind + "\t" + Escaped(First) + "\t" + Escaped(Second) + "\n");
 }
 
 void TUpdateJournal::BackupFolder(const std::string& Backup, const std::string& DestinationRoot) {
@@ -143,18 +181,34 @@ std::vector<std::string> FindInterruptedJournals(const std::string& Folder) {
 
 void RestoreFromJournal(ISetupHost& Host, const std::string& JournalPath) {
   Host.Log(RestoringLine);
+  const std::string runId = RunIdOf(JournalPath);
   std::vector<std::pair<std::string, std::string>> backups;
-  std::vector<std::string> shortcuts;
+  std::vector<std::string> shortcuts, addedFolders;
+  auto removeTemporary = [&](const std::string& path) {
+    if (platform::FileOrLinkExists(path) && platform::DeleteFile(path)) Host.Log(TemporaryRemovedLine(path));
+  };
   for (const TRecord& record : ReadRecords(JournalPath)) {
     // A temporary left in a backup folder must not be moved into the client's folders with the rest.
-    if (record.Kind == KindTemporary && platform::FileOrLinkExists(record.First) && platform::DeleteFile(record.First))
-      Host.Log(TemporaryRemovedLine(record.First));
-    else if (record.Kind == KindBackup)
+    if (record.Kind == KindTemporary) {
+      removeTemporary(record.First);
+    } else if (record.Kind == KindTemporaryFolder && !runId.empty() && platform::DirectoryExists(record.First)) {
+      for (const platform::TFileEntry& entry : platform::ListDirectory(record.First, false))
+        if (!entry.IsDirectory && platform::IsTemporaryOfRun(entry.Name, runId))
+          removeTemporary(IncludeTrailingPathDelimiter(record.First) + entry.Name);
+    } else if (record.Kind == KindAddedFile) {
+      // Its contents may never have reached the disk: an empty or partial file must not stay.
+      if (auto entry = platform::GetLinkEntry(record.First); entry && (!entry->IsDirectory || entry->IsSymbolicLink))
+        platform::DeleteFile(record.First);
+    } else if (record.Kind == KindAddedFolder) {
+      addedFolders.push_back(record.First);
+    } else if (record.Kind == KindBackup) {
       backups.emplace_back(record.First, record.Second);
-    else if (record.Kind == KindShortcut)
+    } else if (record.Kind == KindShortcut) {
       shortcuts.push_back(record.First);
+    }
   }
   RollbackBackups(Host, backups);
+  for (auto it = addedFolders.rbegin(); it != addedFolders.rend(); ++it) platform::RemoveDir(ExcludeTrailingPathDelimiter(*it));
   for (const std::string& link : shortcuts)
     if (platform::FileOrLinkExists(link) && platform::DeleteFile(link)) Host.Log(ShortcutRemovedLine(link));
   Host.Log(RestoredLine);

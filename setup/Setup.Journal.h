@@ -1,15 +1,18 @@
 #pragma once
 // The journal of an update: while the copy runs and until the update can no longer be cancelled,
-// it names this run's backup folders, each file moved into them, each temporary file and each
-// shortcut made, every record on the disk before the step it names. When the run dies (a crash, a
-// kill, a power cut), the journal is what is left of it, and it is enough to put the client's files
-// back as they were.
+// it names the run (its id, which its temporaries' names hold), its backup folders, the folders
+// where its temporaries may lie, the files and folders it will add and the shortcuts it will make,
+// each batch on the disk before the first step it names. When the run dies (a crash, a kill, a
+// power cut), the journal is what is left of it, and it is enough to put the client's files back as
+// they were (the protocol is in Setup.UpdateSession.h).
 //
 // A journal belongs to its run while the run's process lives (it holds the journal's lock); one
-// whose process is gone is an interrupted update. Its restore removes the temporaries, moves the
-// backup folders back, removes the shortcuts, then the journal itself.
+// whose process is gone is an interrupted update. Its restore removes the temporaries and the files
+// the run added, moves the backup folders back, removes the added folders that are empty and the
+// shortcuts, then the journal itself.
 
 #include <memory>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -23,6 +26,14 @@ class TAppendFile;
 // EOSError ENOENT when there is no home folder.
 std::string SetupStateFolder();
 
+// What a run names in its journal before its first change.
+struct TJournalPlan {
+  std::vector<std::pair<std::string, std::string>> Backups;  // backup folder, its destination root
+  std::vector<std::string> TemporaryFolders;  // every folder where the run may write a temporary
+  std::vector<std::string> AddedFiles;        // files the run will add (nothing is there now)
+  std::vector<std::string> AddedFolders;      // folders the run may make, parents first
+};
+
 class TUpdateJournal {
  public:
   // A new journal of this run in Folder (created when missing). EOSError.
@@ -32,6 +43,14 @@ class TUpdateJournal {
   TUpdateJournal& operator=(const TUpdateJournal&) = delete;
 
   const std::string& Path() const;
+  // The run's id, in the journal's name; the names of the run's temporaries hold it.
+  std::string RunId() const;
+
+  // Everything the run will do before its first change: returns once it is on the disk, the
+  // journal's own name included. EOSError, and the run must then not start.
+  void Begin(const TJournalPlan& Plan);
+  // The shortcuts the run is about to make that did not exist before (a restore removes them).
+  void Shortcuts(const std::vector<std::string>& Paths);
 
   // Each returns once its record is on the disk; EOSError when it cannot be written, and the step
   // it guards must then not be taken.
@@ -46,6 +65,7 @@ class TUpdateJournal {
 
  private:
   void Record(const std::string& Kind, const std::string& First, const std::string& Second = {});
+  void Write(const std::string& Records);
 
   std::unique_ptr<platform::TAppendFile> FFile;
 };

@@ -16,3 +16,10 @@ std::string TPackageFolders::PackagePathOf(const TPackageEntry& Entry) const {
 std::string TPackageFolders::InstalledPathOf(const TPackageEntry& Entry) const {
   return (Entry.Flag == TPackageEntry::CommonPackage ? CommonDestination : DocumentDestination) + Entry.RelativePath;
 }
+
+TUpdateEntries UpdateEntriesOf(const TStringList& DataList) {
+  TUpdateEntries entries;
+  entries.reserve(DataList.Count());
+  for (std::size_t i = 0; i < DataList.Count(); ++i) entries.push_back({PackageEntryOf(DataList, i)});
+  return entries;
+}

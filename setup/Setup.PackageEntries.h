@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 class TStringList;
 
@@ -19,6 +20,18 @@ struct TPackageEntry {
 
 // The entry at Index of DataList (its string and its attached int).
 TPackageEntry PackageEntryOf(const TStringList& DataList, std::size_t Index);
+
+// An entry as an update plans it: what its package item is, and whether something is at its target.
+struct TUpdateEntry {
+  enum class TKind { ukUnknown, ukMissing, ukFolder, ukFile };
+  TPackageEntry Entry;
+  TKind Kind = TKind::ukUnknown;  // of the package item; unknown until looked at
+  bool Replaces = false;          // something was at the target when the update was planned
+};
+using TUpdateEntries = std::vector<TUpdateEntry>;
+
+// Every entry of DataList, in order, not looked at yet.
+TUpdateEntries UpdateEntriesOf(const TStringList& DataList);
 
 // Every folder ends with the separator.
 struct TPackageFolders {

@@ -27,9 +27,20 @@ struct TNeed {
 std::optional<TSpaceShortage> FindSpaceShortage(const TStringList& DataList, const TPackageRoots& Common,
                                                 const TPackageRoots& Documents) {
   std::map<std::uint64_t, TNeed> needs;  // by file system
-  auto add = [&needs](const std::string& folder, std::uint64_t bytes) {
-    const std::string existing = ExistingFolderOf(folder);
-    TNeed& need = needs[platform::FileSystemOf(existing)];
+  // A package has many files per folder: each folder is looked up once.
+  std::map<std::string, std::pair<std::string, std::uint64_t>> folders;  // folder -> existing one, its file system
+  auto placeOf = [&folders](const std::string& folder) -> const std::pair<std::string, std::uint64_t>& {
+    auto it = folders.find(folder);
+    if (it == folders.end()) {
+      std::string existing = ExistingFolderOf(folder);
+      const std::uint64_t fileSystem = platform::FileSystemOf(existing);
+      it = folders.emplace(folder, std::make_pair(std::move(existing), fileSystem)).first;
+    }
+    return it->second;
+  };
+  auto add = [&needs, &placeOf](const std::string& folder, std::uint64_t bytes) {
+    const auto& [existing, fileSystem] = placeOf(folder);
+    TNeed& need = needs[fileSystem];
     if (need.Folder.empty()) need.Folder = existing;
     need.Bytes += bytes;
   };
@@ -41,8 +52,8 @@ std::optional<TSpaceShortage> FindSpaceShortage(const TStringList& DataList, con
     const std::string target = roots.Destination + rel;
     add(ExtractFilePath(target), static_cast<std::uint64_t>(source->Size));
     if (const auto original = platform::GetLinkEntry(target); original && !original->IsDirectory) {
-      const std::string backupFolder = ExistingFolderOf(ExtractFilePath(roots.Backup + rel));
-      if (platform::FileSystemOf(backupFolder) != platform::FileSystemOf(ExistingFolderOf(ExtractFilePath(target))))
+      const std::string backupFolder = ExtractFilePath(roots.Backup + rel);
+      if (placeOf(backupFolder).second != placeOf(ExtractFilePath(target)).second)
         add(backupFolder, static_cast<std::uint64_t>(original->Size));
     }
   }

@@ -6,23 +6,19 @@
 #include "Runtime.Exceptions.h"
 #include "Runtime.StringList.h"
 #include "Runtime.Strings.h"
-#include "Setup.BackupFolder.h"
 #include "Setup.Connections.h"
 #include "Setup.ExternalFileExts.h"
-#include "Setup.FileUpdate.h"
 #include "Setup.Journal.h"
 #include "Setup.PackageEntries.h"
 #include "Setup.PackageScan.h"
 #include "Setup.PackageSettings.h"
 #include "Setup.PackageTrust.h"
-#include "Setup.Rollback.h"
 #include "Setup.ShortCuts.h"
 #include "Setup.SpaceCheck.h"
 #include "Setup.Texts.h"
+#include "Setup.UpdateSession.h"
 #include "SysInfo.Core.Kvelo7.h"
-#include "platform/Clock.h"
 #include "platform/FileSystem.h"
-#include "platform/FormatSettings.h"
 #include "platform/NamedMutex.h"
 
 namespace {
@@ -70,12 +66,11 @@ TUnattendedResult RunUnattendedUpdate(ISetupHost& Host, const std::string& BaseF
   }
   if (CheckPackage(Host, BaseFolder).Refused()) return TUnattendedResult::urNotTrusted;
   const std::string base = BaseFolder.empty() ? std::string() : IncludeTrailingPathDelimiter(BaseFolder);
-  const std::string commonFolder = TKvelo7Information::CommonDataFolder();
-  const std::string documentFolder = TKvelo7Information::MyFolderRoot();
-  const TPackageRoots common{base + CommonPackageFolder, commonFolder,
-                             BackupFolderOf(commonFolder, platform::Now(), platform::FormatSettings())};
-  const TPackageRoots documents{base + DocumentPackageFolder, documentFolder,
-                                BackupFolderOf(documentFolder, platform::Now(), platform::FormatSettings())};
+  const TPackageFolders folders{base + CommonPackageFolder, base + DocumentPackageFolder,
+                                TKvelo7Information::CommonDataFolder(), TKvelo7Information::MyFolderRoot()};
+  TUpdateSession session(Host, folders, TKvelo7Information::CommonSettingFolder());
+  const TPackageRoots& common = session.CommonRoots();
+  const TPackageRoots& documents = session.DocumentRoots();
 
   TStringList dataList;
   ScanFolder(common.Package, "", common.Package, nullptr, 0, dataList, nullptr);
@@ -87,35 +82,22 @@ TUnattendedResult RunUnattendedUpdate(ISetupHost& Host, const std::string& BaseF
   }
 
   const TPackageSettings settings = ReadPackageSettings(base);
-  const TPackageFolders folders{common.Package, documents.Package, common.Destination, documents.Destination};
-  std::optional<TUpdateJournal> journal;
-  TFileUpdate update(Host, common, documents);
   TStringList shortCutList;
   try {
-    journal.emplace(JournalFolder);
-    update.SetJournal(&*journal);
+    session.Begin(dataList, JournalFolder);
     MergeExternalFileExts(TKvelo7Information::CommonSettingFolder(), settings.ExternalFileExts);
-    update.Run(dataList);
+    session.CopyData();
     const TPreTicked ticked = PreTickedOf(dataList, settings, folders);
-    try {
-      CreateShortCuts(ticked.Links, folders, shortCutList);
-    } catch (...) {
-      // The links made before the failure are the run's too: the rollback removes them.
-      for (const std::string& link : shortCutList) journal->Shortcut(link);
-      throw;
-    }
-    for (const std::string& link : shortCutList) journal->Shortcut(link);
+    session.CreateShortCuts(ticked.Links, shortCutList);
     RegisterConnections(ticked.Folders, settings.IsAutoConnection(std::string(WebServiceHost)), folders);
+    session.Commit();
   } catch (const std::exception& e) {
     const std::string text = dynamic_cast<const Exception*>(&e) ? static_cast<const Exception&>(e).Message() : e.what();
     Host.ShowError(RolledBackText + text);
     Host.Log(RestoreLine);
-    RollbackBackups(Host, {{common.Backup, common.Destination}, {documents.Backup, documents.Destination}});
-    DeleteShortCuts(shortCutList);
-    if (journal) journal->Retire();
+    session.Rollback(shortCutList);
     return TUnattendedResult::urRolledBack;
   }
-  journal->Retire();
   Host.Log(DoneLine);
-  return update.FailedCount() > 0 ? TUnattendedResult::urSomeFilesFailed : TUnattendedResult::urDone;
+  return session.FailedCount() > 0 ? TUnattendedResult::urSomeFilesFailed : TUnattendedResult::urDone;
 }

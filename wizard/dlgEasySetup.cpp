@@ -13,6 +13,7 @@
 #include <QTreeWidgetItemIterator>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <span>
 #include <string_view>
@@ -25,23 +26,19 @@
 #include "Ox.Types.h"
 #include "Runtime.Exceptions.h"
 #include "Runtime.Strings.h"
-#include "Setup.BackupFolder.h"
 #include "Setup.Connections.h"
 #include "Setup.ExternalFileExts.h"
-#include "Setup.FileUpdate.h"
 #include "Setup.Host.h"
 #include "Setup.Journal.h"
 #include "Setup.PackageScan.h"
 #include "Setup.PackageTrust.h"
 #include "Setup.PackageSettings.h"
-#include "Setup.Rollback.h"
 #include "Setup.RunLog.h"
 #include "Setup.ShortCuts.h"
 #include "Setup.SpaceCheck.h"
 #include "Setup.Texts.h"
+#include "Setup.UpdateSession.h"
 #include "SysInfo.Core.Kvelo7.h"
-#include "platform/Clock.h"
-#include "platform/FormatSettings.h"
 #include "platform/FileSystem.h"
 #include "platform/NameFolding.h"
 #include "platform/NamedMutex.h"
@@ -153,17 +150,32 @@ class TfrmEasySetup::TSetupHost : public ISetupHost {
   void SetOverallMaximum(int Maximum) override { F.pbStatus->setMaximum(Maximum); }
   void StepOverall() override {
     F.pbStatus->setValue(std::max(F.pbStatus->value(), 0) + 1);
-    QScrollBar* bar = F.memStatus->verticalScrollBar();
-    bar->setValue(bar->maximum());
+    FScrollDue = true;
   }
   void SetFileProgress(int Percent) override { F.pbCurrentProgress->setValue(Percent); }
-  void ProcessMessages() override { F.ProcessMessages(); }
+  // The window is repainted and asked for a cancel some 40 times a second, not after every file
+  // and block: with thousands of small files painting would cost more than the copy itself.
+  void ProcessMessages() override {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - FLastPump < PumpInterval) return;
+    FLastPump = now;
+    if (FScrollDue) {
+      QScrollBar* bar = F.memStatus->verticalScrollBar();
+      bar->setValue(bar->maximum());
+      FScrollDue = false;
+    }
+    F.ProcessMessages();
+    FLastPump = std::chrono::steady_clock::now();
+  }
   void ShowMessage(const std::string& Text) override { F.FMessageBoxes.Message(&F, Text, ApplicationTitle); }
   void ShowError(const std::string& Text) override { F.FMessageBoxes.Error(&F, Text, ApplicationTitle); }
   bool CancelRequested() const override { return F.BreakInstall; }
 
  private:
+  static constexpr std::chrono::milliseconds PumpInterval{25};
   TfrmEasySetup& F;
+  std::chrono::steady_clock::time_point FLastPump{};
+  bool FScrollDue = false;
 };
 
 // Folders become first children and files last ones, so within a folder the subfolders come
@@ -411,9 +423,9 @@ void TfrmEasySetup::OfferRestoreOfInterruptedUpdate() {
   }
 }
 
-// The object stays: a cancel retires the journal from inside the copy, which still holds it.
+// The session stays: a cancel rolls back from inside the copy, which is still running in it.
 void TfrmEasySetup::RetireJournal() {
-  if (FJournal) FJournal->Retire();
+  if (FSession) FSession->Commit();
 }
 
 void TfrmEasySetup::FormDestroy() {
@@ -503,6 +515,8 @@ void TfrmEasySetup::SetPageState(TPageState Page) {
 
 void TfrmEasySetup::FinishCopyPage() {
   TFinally finish([this] {
+    // The log's last lines in view: during the copy it scrolls only when the window is repainted.
+    memStatus->verticalScrollBar()->setValue(memStatus->verticalScrollBar()->maximum());
     lblNext->SetFontColor(palette().color(QPalette::WindowText));
     pbStatus->hide();
     pbCurrentProgress->hide();
@@ -546,8 +560,9 @@ void TfrmEasySetup::CopyData() {
   pbStatus->show();
   pbCurrentProgress->show();
   lblNext->SetFontColor(DisabledLabelColor);
-  BackUpCommonFolder = BackupFolderOf(KveloCommonFolder, platform::Now(), platform::FormatSettings());
-  BackUpAppFolder = BackupFolderOf(KveloAppFolder, platform::Now(), platform::FormatSettings());
+  FSession = std::make_unique<TUpdateSession>(*FSetupHost, PackageFolders(), TKvelo7Information::CommonSettingFolder());
+  BackUpCommonFolder = FSession->CommonRoots().Backup;
+  BackUpAppFolder = FSession->DocumentRoots().Backup;
 
   const std::string commonPackage = FBaseFolder + CommonPackageFolder;
   const std::string documentPackage = FBaseFolder + DocumentPackageFolder;
@@ -565,20 +580,18 @@ void TfrmEasySetup::CopyData() {
     SetPageState(psConnections);
     return;
   }
-  FJournal = std::make_unique<TUpdateJournal>(SetupStateFolder());
+  FSession->Begin(*DataList, SetupStateFolder());
   MergeExternalFileExts();
   pbStatus->setRange(0, static_cast<int>(DataList->Count()));
   pbStatus->setValue(0);
-  TFileUpdate update(*FSetupHost, {commonPackage, KveloCommonFolder, BackUpCommonFolder},
-                     {documentPackage, KveloAppFolder, BackUpAppFolder});
-  update.SetJournal(FJournal.get());
-  update.Run(*DataList);
+  FSession->CopyData();
 }
 
 void TfrmEasySetup::Rollback() {
-  RollbackBackups(*FSetupHost, {{BackUpCommonFolder, KveloCommonFolder}, {BackUpAppFolder, KveloAppFolder}});
-  DeleteShortCuts(*ShortCutList);
-  RetireJournal();
+  if (FSession)
+    FSession->Rollback(*ShortCutList);
+  else
+    DeleteShortCuts(*ShortCutList);
 }
 
 TPackageFolders TfrmEasySetup::PackageFolders() const {
@@ -601,18 +614,10 @@ void TfrmEasySetup::CreateShortCuts() {
   std::vector<TPackageEntry> chosen;
   for (QTreeWidgetItem* node : TreeNodes())
     if (tvShortCuts->GetChecked(node)) chosen.push_back(EntryOf(node));
-  // The journal learns of the links once they exist, those made before a failure included.
-  auto journalLinks = [this] {
-    if (FJournal)
-      for (const std::string& link : *ShortCutList) FJournal->Shortcut(link);
-  };
-  try {
+  if (FSession)
+    FSession->CreateShortCuts(chosen, *ShortCutList);
+  else
     ::CreateShortCuts(chosen, PackageFolders(), *ShortCutList);
-  } catch (...) {
-    journalLinks();
-    throw;
-  }
-  journalLinks();
 
   if (QTreeWidgetItem* first = tvShortCuts->topLevelItem(0)) CollapseWithSubNodes(first);
   const TPackageFolders folders = PackageFolders();

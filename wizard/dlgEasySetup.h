@@ -41,7 +41,7 @@ class QProgressBar;
 class QTreeWidgetItem;
 class TFWOpenDirectory;
 class TOXCheckedTreeView;
-class TUpdateJournal;
+class TUpdateSession;
 class TRunLog;
 
 enum TPageState : int { psHello, psCopyData, psShortCuts, psConnections, psDone, psClose };
@@ -121,7 +121,7 @@ class TfrmEasySetup : public TForm {
   void LoadSettings();
   // Before the introduction: a run that died half way through its copy is put back, or not.
   void OfferRestoreOfInterruptedUpdate();
-  // The update can no longer be undone by this window: its journal goes.
+  // The update can no longer be undone by this window: it is committed and its journal goes.
   void RetireJournal();
   void SetPageState(TPageState Page);
   // The closing steps of the copy page, after CopyData returned or raised.
@@ -178,6 +178,6 @@ class TfrmEasySetup : public TForm {
   std::string FBaseFolder;  // ends with the separator
   IMessageBoxes& FMessageBoxes;
   std::unique_ptr<TSetupHost> FSetupHost;
-  std::unique_ptr<TUpdateJournal> FJournal;
+  std::unique_ptr<TUpdateSession> FSession;  // from the copy on
   TRunLog* FRunLog = nullptr;  // from the copy until the update cannot be cancelled
 };

@@ -1,8 +1,10 @@
 #include "platform/AtomicFile.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <optional>
@@ -16,85 +18,113 @@ namespace platform {
 using posix::Sys;
 
 namespace {
-// The temporary file while it is being written: closed and removed unless Commit renamed it.
-class TTemporaryFile {
- public:
-  TTemporaryFile(std::string path, int fd) : FPath(std::move(path)), FFd(fd) {}
-  ~TTemporaryFile() {
-    if (FFd >= 0) Sys().close(FFd);
-    if (!FPath.empty()) Sys().unlink(FPath.c_str());
-  }
-  TTemporaryFile(const TTemporaryFile&) = delete;
-  TTemporaryFile& operator=(const TTemporaryFile&) = delete;
+constexpr std::string_view TemporaryPrefix = ".quenta-";
+constexpr std::string_view TemporarySuffix = ".tmp";
 
-  int Fd() const { return FFd; }
-  // Closes the descriptor; false (errno set) when the system reports a late write error.
-  bool Close() {
-    int fd = FFd;
-    FFd = -1;
-    return Sys().close(fd) == 0;
-  }
-  bool RenameTo(const std::string& target) {
-    if (Sys().rename(FPath.c_str(), target.c_str()) != 0) return false;
-    FPath.clear();
-    return true;
-  }
-
- private:
-  std::string FPath;
-  int FFd;
-};
-
-// "<path>.<16 hex digits>.tmp": in the same folder, so that the rename stays on one file system.
-std::string TemporaryName(const std::string& path) {
-  std::uint64_t random = 0;
-  if (int error = FillRandomBytes(&random, sizeof random); error != 0) throw EOSError(error, path);
-  return path + "." + IntToHex(random, 16) + ".tmp";
+std::string& RunIdStorage() {
+  static std::string id;
+  return id;
 }
+std::atomic<unsigned> Serial{0};
 
-void WriteAll(int fd, std::string_view contents, const std::string& path) {
-  while (!contents.empty()) {
-    ssize_t n = Sys().write(fd, contents.data(), contents.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      RaiseLastOSError(path);
-    }
-    contents.remove_prefix(static_cast<std::size_t>(n));
-  }
+std::string TemporaryNameFor(const std::string& target, int folder) {
+  std::string name = std::string(TemporaryPrefix) + TemporaryRunId() + "-" + std::to_string(++Serial) +
+                     std::string(TemporarySuffix);
+  return folder == TNewFile::AtFolderOfPath ? ExtractFilePath(target) + name : name;
 }
 }  // namespace
 
+const std::string& TemporaryRunId() {
+  std::string& id = RunIdStorage();
+  if (id.empty()) {
+    std::uint64_t random = 0;
+    if (int error = FillRandomBytes(&random, sizeof random); error != 0) throw EOSError(error);
+    id = IntToHex(random & 0xFFFFFFFFFFFFull, 12);
+  }
+  return id;
+}
+
+void SetTemporaryRunId(const std::string& RunId) { RunIdStorage() = RunId; }
+
+bool IsTemporaryName(std::string_view Name) { return Name.starts_with(TemporaryPrefix) && Name.ends_with(TemporarySuffix); }
+
+bool IsTemporaryOfRun(std::string_view Name, std::string_view RunId) {
+  return IsTemporaryName(Name) && Name.substr(TemporaryPrefix.size()).starts_with(RunId) &&
+         Name.substr(TemporaryPrefix.size() + RunId.size()).starts_with('-');
+}
+
+TNewFile::TNewFile(int Folder, std::string Target, unsigned Mode, std::string ErrorName)
+    : FFolder(Folder), FTarget(std::move(Target)), FErrorName(std::move(ErrorName)) {
+  // O_EXCL|O_NOFOLLOW never follows a link someone may have put at the temporary name.
+  for (int attempt = 0; FHandle < 0; ++attempt) {
+    FTemporary = TemporaryNameFor(FTarget, FFolder);
+    FHandle = Sys().openat(FFolder, FTemporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW,
+                           static_cast<mode_t>(Mode));
+    if (FHandle < 0 && (errno != EEXIST || attempt == 8)) RaiseLastOSError(FErrorName);
+  }
+}
+
+TNewFile::~TNewFile() { Abandon(); }
+
+void TNewFile::Abandon() {
+  if (FHandle < 0) return;
+  Sys().close(FHandle);
+  FHandle = -1;
+  Sys().unlinkat(FFolder, FTemporary.c_str(), 0);
+}
+
+void TNewFile::Write(std::string_view Bytes) {
+  while (!Bytes.empty()) {
+    ssize_t n = Sys().write(FHandle, Bytes.data(), Bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      RaiseLastOSError(FErrorName);
+    }
+    Bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+void TNewFile::Commit(TDurability Durability, bool NoReplace) {
+  const int handle = FHandle;
+  FHandle = -1;
+  bool done = Durability != TDurability::dSyncNow || Sys().fsync(handle) == 0;
+  int error = errno;
+  // A late write error (a full disk, a network file system) shows only at close.
+  if (Sys().close(handle) != 0 && done) {
+    done = false;
+    error = errno;
+  }
+  if (done && Sys().renameat2(FFolder, FTemporary.c_str(), FFolder, FTarget.c_str(), NoReplace ? RENAME_NOREPLACE : 0) != 0) {
+    done = false;
+    error = errno;
+  }
+  if (done) return;
+  Sys().unlinkat(FFolder, FTemporary.c_str(), 0);
+  throw EOSError(error, FErrorName);
+}
+
 namespace {
 // Without permissions the file keeps the old file's bits.
-void WriteThroughTemporary(const std::string& path, std::string_view contents, std::optional<unsigned> permissions) {
+void WriteThroughTemporary(const std::string& path, std::string_view contents, std::optional<unsigned> permissions,
+                           TDurability durability) {
   struct stat old {};
-  const bool keepOldMode = !permissions && Sys().stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
-  const mode_t createMode = permissions ? static_cast<mode_t>(*permissions) : 0666;
-
-  std::string temporaryName;
-  int fd = -1;
-  for (int attempt = 0; fd < 0; ++attempt) {
-    temporaryName = TemporaryName(path);
-    fd = Sys().open(temporaryName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, createMode);
-    if (fd < 0 && (errno != EEXIST || attempt == 8)) RaiseLastOSError(path);
-  }
-  TTemporaryFile temporary(temporaryName, fd);
-
-  WriteAll(temporary.Fd(), contents, path);
-  if (keepOldMode && Sys().fchmod(temporary.Fd(), old.st_mode & 07777) != 0) RaiseLastOSError(path);
-  // Without the flush a crash after the rename could leave an empty file where the old one was.
-  if (Sys().fsync(temporary.Fd()) != 0) RaiseLastOSError(path);
-  if (!temporary.Close()) RaiseLastOSError(path);
-  if (!temporary.RenameTo(path)) RaiseLastOSError(path);
+  const bool replacing = Sys().stat(path.c_str(), &old) == 0;
+  const bool keepOldMode = !permissions && replacing && S_ISREG(old.st_mode);
+  TNewFile file(TNewFile::AtFolderOfPath, path, permissions ? *permissions : 0666, path);
+  file.Write(contents);
+  if (keepOldMode && Sys().fchmod(file.Handle(), old.st_mode & 07777) != 0) RaiseLastOSError(path);
+  // Without the flush a power cut after the rename could leave an empty file where the old one was.
+  file.Commit(replacing ? TDurability::dSyncNow : durability);
 }
 }  // namespace
 
 void WriteFileAtomically(const std::string& path, std::string_view contents) {
-  WriteThroughTemporary(path, contents, std::nullopt);
+  WriteThroughTemporary(path, contents, std::nullopt, TDurability::dSyncNow);
 }
 
-void WriteFileAtomically(const std::string& path, std::string_view contents, unsigned permissions) {
-  WriteThroughTemporary(path, contents, permissions);
+void WriteFileAtomically(const std::string& path, std::string_view contents, unsigned permissions,
+                         TDurability Durability) {
+  WriteThroughTemporary(path, contents, permissions, Durability);
 }
 
 }  // namespace platform

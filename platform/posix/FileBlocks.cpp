@@ -13,7 +13,6 @@
 #include "Runtime.Strings.h"
 #include "SysCalls.h"
 #include "platform/OSError.h"
-#include "platform/Random.h"
 
 // Blocks are read with pread, or moved inside the kernel with copy_file_range, never mapped: a
 // mapped source that shrinks or sits on a removed medium kills the process with SIGBUS, where a
@@ -51,45 +50,38 @@ TBlockSource::~TBlockSource() {
 
 bool TBlockSource::IsExecutable() const { return (FMode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0; }
 
-namespace {
-std::string TemporaryNameBeside(const std::string& target) {
-  unsigned char random[6];
-  if (int error = FillRandomBytes(random, sizeof random); error != 0) throw EOSError(error, target);
-  std::string name = ExtractFilePath(target) + ".quenta-";
-  char hex[3];
-  for (unsigned char b : random) {
-    std::snprintf(hex, sizeof hex, "%02x", b);
-    name += hex;
-  }
-  return name + ".tmp";
-}
-}  // namespace
+TBlockTarget::TBlockTarget(std::string Target)
+    : FErrorName(Target), FFile(std::make_unique<TNewFile>(TNewFile::AtFolderOfPath, std::move(Target), 0600, FErrorName)) {}
 
-TBlockTarget::TBlockTarget(std::string Target, const std::function<void(const std::string&)>& BeforeCreate)
-    : FTarget(std::move(Target)) {
-  // O_EXCL never follows a link someone may have put at the temporary name.
-  for (int attempt = 0; FHandle < 0; ++attempt) {
-    FTemporary = TemporaryNameBeside(FTarget);
-    if (BeforeCreate) BeforeCreate(FTemporary);
-    FHandle = Sys().open(FTemporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
-    if (FHandle < 0 && (errno != EEXIST || attempt == 8)) RaiseLastOSError(FTarget);
-  }
-}
+TBlockTarget::TBlockTarget(int Folder, std::string Name, std::string ErrorName)
+    : FErrorName(std::move(ErrorName)), FFile(std::make_unique<TNewFile>(Folder, std::move(Name), 0600, FErrorName)) {}
 
-TBlockTarget::~TBlockTarget() { Abandon(); }
+TBlockTarget::~TBlockTarget() = default;
 
-void TBlockTarget::Abandon() {
-  if (FHandle < 0) return;
-  Sys().close(FHandle);
-  FHandle = -1;
-  Sys().unlink(FTemporary.c_str());
-}
+void TBlockTarget::Abandon() { FFile->Abandon(); }
 
 TBlockResult TBlockTarget::CopyBlock(const TBlockSource& Source, std::uint64_t Offset, std::size_t Length) {
+  TBlockResult result = CopyBlockData(Source, Offset, Length);
+  if (result) StartWriteback(Length);
+  return result;
+}
+
+// The run syncs once at its end; handing the disk each large file's data as it is copied lets
+// that sync find most of it written already, instead of the whole package still to write.
+void TBlockTarget::StartWriteback(std::size_t Length) {
+  constexpr std::uint64_t Chunk = 8u << 20;
+  FWritten += Length;
+  if (FWritten - FHandedToDisk < Chunk) return;
+  Sys().sync_file_range(FFile->Handle(), static_cast<off_t>(FHandedToDisk), static_cast<off_t>(FWritten - FHandedToDisk),
+                        SYNC_FILE_RANGE_WRITE);  // only a hint: a failure changes nothing
+  FHandedToDisk = FWritten;
+}
+
+TBlockResult TBlockTarget::CopyBlockData(const TBlockSource& Source, std::uint64_t Offset, std::size_t Length) {
   std::size_t done = 0;
   while (FUseCopyRange && done < Length) {
     off_t in = static_cast<off_t>(Offset + done);
-    ssize_t n = Sys().copy_file_range(Source.FHandle, &in, FHandle, nullptr, Length - done, 0);
+    ssize_t n = Sys().copy_file_range(Source.FHandle, &in, FFile->Handle(), nullptr, Length - done, 0);
     if (n > 0) {
       done += static_cast<std::size_t>(n);
       continue;
@@ -110,7 +102,7 @@ TBlockResult TBlockTarget::CopyBlock(const TBlockSource& Source, std::uint64_t O
     if (n < 0) return {bfRead, errno};
     if (n == 0) return {bfRead, ENODATA};
     for (ssize_t written = 0; written < n;) {
-      ssize_t w = Sys().write(FHandle, buffer.get() + written, static_cast<std::size_t>(n - written));
+      ssize_t w = Sys().write(FFile->Handle(), buffer.get() + written, static_cast<std::size_t>(n - written));
       if (w < 0 && errno == EINTR) continue;
       if (w < 0) return {bfWrite, errno};
       if (w == 0) return {bfWrite, ENOSPC};
@@ -123,34 +115,25 @@ TBlockResult TBlockTarget::CopyBlock(const TBlockSource& Source, std::uint64_t O
 
 void TBlockTarget::GrantEveryoneAccess(bool Executable) {
   mode_t mode = 0666 | (Executable ? 0111 : 0);
-  if (Sys().fchmod(FHandle, mode) != 0) RaiseLastOSError(FTarget);
+  if (Sys().fchmod(FFile->Handle(), mode) != 0) RaiseLastOSError(FErrorName);
   // Most files have no extended entries (none inherited from the folder): then the mode is the
   // whole access already, and the journalled write of an access list is saved.
-  if (Sys().acl_extended_fd(FHandle) == 0) return;
+  if (Sys().acl_extended_fd(FFile->Handle()) == 0) return;
   acl_t acl = acl_from_mode(mode);
-  if (!acl) RaiseLastOSError(FTarget);
-  int result = Sys().acl_set_fd(FHandle, acl);
+  if (!acl) RaiseLastOSError(FErrorName);
+  int result = Sys().acl_set_fd(FFile->Handle(), acl);
   int error = errno;
   acl_free(acl);
   // Without access lists on the file system the mode is the whole access.
-  if (result != 0 && error != ENOTSUP && error != EOPNOTSUPP) throw EOSError(error, FTarget);
+  if (result != 0 && error != ENOTSUP && error != EOPNOTSUPP) throw EOSError(error, FErrorName);
 }
 
 void TBlockTarget::KeepModeAndTimesOf(const TBlockSource& Source) {
-  if (Sys().fchmod(FHandle, Source.FMode) != 0) RaiseLastOSError(FTarget);
+  if (Sys().fchmod(FFile->Handle(), Source.FMode) != 0) RaiseLastOSError(FErrorName);
   struct timespec times[2] = {{Source.FTimes[0], Source.FTimes[1]}, {Source.FTimes[2], Source.FTimes[3]}};
-  if (Sys().futimens(FHandle, times) != 0) RaiseLastOSError(FTarget);
+  if (Sys().futimens(FFile->Handle(), times) != 0) RaiseLastOSError(FErrorName);
 }
 
-void TBlockTarget::Commit() {
-  int handle = FHandle;
-  FHandle = -1;
-  // A late write error (a full disk, a network file system) shows only at close.
-  if (Sys().close(handle) != 0 || Sys().rename(FTemporary.c_str(), FTarget.c_str()) != 0) {
-    int error = errno;
-    Sys().unlink(FTemporary.c_str());
-    throw EOSError(error, FTarget);
-  }
-}
+void TBlockTarget::Commit(TDurability Durability, bool NoReplace) { FFile->Commit(Durability, NoReplace); }
 
 }  // namespace platform

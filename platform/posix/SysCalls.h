@@ -57,6 +57,14 @@ struct SysCalls {
   // The update's journal and log, and the space check.
   int (*flock)(int fd, int operation);
   int (*statvfs)(const char* path, struct statvfs* st);
+  // The update's steps relative to folder descriptors, and its few syncs.
+  int (*openat)(int dirFd, const char* name, int flags, mode_t mode);
+  int (*fstatat)(int dirFd, const char* name, struct stat* st, int flags);
+  int (*mkdirat)(int dirFd, const char* name, mode_t mode);
+  int (*unlinkat)(int dirFd, const char* name, int flags);
+  int (*renameat2)(int fromDirFd, const char* from, int toDirFd, const char* to, unsigned int flags);
+  int (*syncfs)(int fd);
+  int (*sync_file_range)(int fd, off_t offset, off_t length, unsigned int flags);
 };
 
 // The table in use; starts with the real calls.

@@ -78,7 +78,7 @@ TEST(AtomicFile, AFailureAtAnyStepLeavesTheOldFileAsItWas) {
   const TCase cases[] = {
       {"open", EACCES,
        [](const auto& save) {
-         ScopedSysCall<decltype(SysCalls::open)> fault(&SysCalls::open, [](const char*, int, mode_t) {
+         ScopedSysCall<decltype(SysCalls::openat)> fault(&SysCalls::openat, [](int, const char*, int, mode_t) {
            errno = EACCES;
            return -1;
          });
@@ -108,7 +108,7 @@ TEST(AtomicFile, AFailureAtAnyStepLeavesTheOldFileAsItWas) {
        }},
       {"rename", EXDEV,
        [](const auto& save) {
-         ScopedSysCall<decltype(SysCalls::rename)> fault(&SysCalls::rename, [](const char*, const char*) {
+         ScopedSysCall<decltype(SysCalls::renameat2)> fault(&SysCalls::renameat2, [](int, const char*, int, const char*, unsigned) {
            errno = EXDEV;
            return -1;
          });

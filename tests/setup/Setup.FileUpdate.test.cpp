@@ -27,6 +27,15 @@ std::string BackupFailed(const std::string& rel) { return "Ошибка созд
 std::string Restored(const std::string& rel) { return "Файл " + Q(rel) + " возвращен из бэкапа."; }
 std::string Created(const std::string& folder) { return "Создана директория " + Q(folder); }
 
+// The path a folder-relative call names.
+std::string PathAt(int folder, const char* name) {
+  if (folder == AT_FDCWD || name[0] == '/') return name;
+  char link[64], path[4096] = {};
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", folder);
+  if (::readlink(link, path, sizeof path - 1) < 0) return name;
+  return std::string(path) + "/" + name;
+}
+
 ssize_t NoCopyRange(int, off_t*, int, off_t*, size_t, unsigned) {
   errno = ENOSYS;
   return -1;
@@ -93,6 +102,7 @@ TEST_F(FileUpdate, PerFileProgressMovesByWholePercentsPerBlock) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Size);
     Dir.WriteFile("package/c/file", std::string(c.Size, 'x'));
+    std::filesystem::remove_all(Dir.File("common/QuentaBackup"));  // each run makes its own
     Host = {};
     ASSERT_TRUE(Run());
     EXPECT_EQ(Host.FileProgress, c.Progress);
@@ -160,10 +170,10 @@ TEST_F(FileUpdate, FaultsOfOneFileLoseNothingAndTheOthersAreUpdated) {
 
     ScopedSysCall<decltype(SysCalls::copy_file_range)> plain(&SysCalls::copy_file_range, NoCopyRange);
     std::optional<ScopedSysCall<decltype(SysCalls::write)>> write;
-    std::optional<ScopedSysCall<decltype(SysCalls::open)>> open;
+    std::optional<ScopedSysCall<decltype(SysCalls::openat)>> open;
     std::optional<ScopedSysCall<decltype(SysCalls::pread)>> pread;
-    std::optional<ScopedSysCall<decltype(SysCalls::rename)>> rename;
-    std::optional<ScopedSysCall<decltype(SysCalls::mkdir)>> mkdir;
+    std::optional<ScopedSysCall<decltype(SysCalls::renameat2)>> rename;
+    std::optional<ScopedSysCall<decltype(SysCalls::mkdirat)>> mkdir;
     switch (c.Fault) {
       case DiskFull:  // the disk fills at y's second block
         write.emplace(&SysCalls::write, [](int fd, const void* b, size_t n) -> ssize_t {
@@ -175,12 +185,12 @@ TEST_F(FileUpdate, FaultsOfOneFileLoseNothingAndTheOthersAreUpdated) {
         });
         break;
       case TargetDenied:
-        open.emplace(&SysCalls::open, [](const char* path, int flags, mode_t mode) {
-          if (std::strstr(path, "/common/y/.quenta-")) {
+        open.emplace(&SysCalls::openat, [](int folder, const char* name, int flags, mode_t mode) {
+          if (PathAt(folder, name).find("/common/y/.quenta-") != std::string::npos) {
             errno = EACCES;
             return -1;
           }
-          return ::open(path, flags | O_CLOEXEC, mode);
+          return ::openat(folder, name, flags | O_CLOEXEC, mode);
         });
         break;
       case ReadError:
@@ -195,18 +205,20 @@ TEST_F(FileUpdate, FaultsOfOneFileLoseNothingAndTheOthersAreUpdated) {
         });
         break;
       case TargetVanishes:  // someone removes it just before it is moved into the backup
-        rename.emplace(&SysCalls::rename, [](const char* from, const char* to) {
-          if (std::strstr(from, "/common/y/y.dat")) ::unlink(from);
-          return ::rename(from, to);
+        rename.emplace(&SysCalls::renameat2, [](int fromFolder, const char* from, int toFolder, const char* to,
+                                                unsigned flags) {
+          if (PathAt(fromFolder, from).ends_with("/common/y/y.dat")) ::unlinkat(fromFolder, from, 0);
+          return ::renameat2(fromFolder, from, toFolder, to, flags);
         });
         break;
       case BackupFolderDenied:
-        mkdir.emplace(&SysCalls::mkdir, [](const char* path, mode_t mode) {
-          if (std::strstr(path, "QuentaBackup") && std::strstr(path, "/y")) {
+        mkdir.emplace(&SysCalls::mkdirat, [](int folder, const char* name, mode_t mode) {
+          const std::string path = PathAt(folder, name);
+          if (path.find("QuentaBackup") != std::string::npos && path.ends_with("/y")) {
             errno = EACCES;
             return -1;
           }
-          return ::mkdir(path, mode);
+          return ::mkdirat(folder, name, mode);
         });
         break;
       case SourceShrinks:
@@ -287,12 +299,13 @@ TEST_F(FileUpdate, BackupAcrossFileSystemsKeepsModeAndTimes) {
   ASSERT_EQ(::chmod(Common("tool").c_str(), 0755), 0);
   struct timespec old[2] = {{1000000000, 0}, {1100000000, 0}};
   ASSERT_EQ(::utimensat(AT_FDCWD, Common("tool").c_str(), old, 0), 0);
-  ScopedSysCall<decltype(SysCalls::rename)> exdev(&SysCalls::rename, [](const char* from, const char* to) {
+  ScopedSysCall<decltype(SysCalls::renameat2)> exdev(&SysCalls::renameat2, [](int fromFolder, const char* from,
+                                                                                int toFolder, const char* to, unsigned flags) {
     if (!std::strstr(from, ".quenta-")) {
       errno = EXDEV;
       return -1;
     }
-    return ::rename(from, to);
+    return ::renameat2(fromFolder, from, toFolder, to, flags);
   });
   ASSERT_TRUE(Run());
   EXPECT_TRUE(Logged({Saved("tool"), Updated("tool")}));
