@@ -53,7 +53,8 @@ grep -q 'common-licenses/LGPL-3' "$PKG/licences/libqt6core6.copyright" && [ ! -f
 VERSION=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD/CMakeCache.txt")
 ARCHIVE=$TMP/quenta-setup-$VERSION-linux-$(uname -m).tar.gz
 if [ -f "$ARCHIVE" ]; then
-  tar -tzf "$ARCHIVE" >"$TMP/archive.list"
+  # Names as they are: in the C locale tar would print the Cyrillic ones as octal escapes.
+  tar --quoting-style=literal -tzf "$ARCHIVE" >"$TMP/archive.list"
   for entry in quenta-setup qt.conf lib/libQt6Core.so.6 "QuentaSetupData/Орвел-Квело/"; do
     grep -qxF "quenta-setup-$VERSION/$entry" "$TMP/archive.list" || fail "the archive lacks quenta-setup-$VERSION/$entry"
   done
