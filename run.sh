@@ -13,6 +13,7 @@ PACKAGES=(
   qt6-base-dev
   libcurl4-openssl-dev libcpp-httplib-dev apache2
   patchelf
+  desktop-file-utils
 )
 
 # ./run.sh package also takes Qt's Wayland plugin along when it is installed.

@@ -12,6 +12,7 @@
 #include "Ox_KveloStorage.WebDAV.h"
 #include "Ox_Storage.ConnectionPool.h"
 #include "Runtime.Strings.h"
+#include "Setup.DesktopLinks.h"
 #include "WizardTestSupport.h"
 #include "dlgEasySetup.h"
 #include "platform/FileSystem.h"
@@ -100,7 +101,7 @@ TEST_F(WizardLastPages, TickedItemsBecomeLinksAndTickedFoldersSources) {
   EXPECT_EQ(DesktopFiles(), (std::vector<std::string>{"Пример.desktop", "Пустая папка.desktop",
                                                       "Руководство.pdf.desktop", "Сборники.desktop"}));
   EXPECT_EQ(Form->GetShortCutList().Count(), 4u);
-  EXPECT_NE(ReadWholeFile(Desktop("Сборники.desktop")).find("\nPath=" + ExcludeTrailingPathDelimiter(Docs(""))),
+  EXPECT_NE(ReadWholeFile(Desktop("Сборники.desktop")).find("\nURL=" + FileUrlOf(ExcludeTrailingPathDelimiter(Docs(""))) + "/"),
             std::string::npos);
   // Installed files are gone, folders stay (the empty one too, still expanded from the shortcut
   // page: only the first top-level node is collapsed); the web-service node comes last. The
