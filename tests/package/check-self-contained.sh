@@ -4,6 +4,7 @@
 #   - as ldd resolves them: each library a file of the package names is found inside the package;
 #   - as the loader does it: started under the offscreen platform, the packaged program loads its
 #     Qt, its platform plugin and their libraries from the package, not from this machine's Qt.
+#   - it carries no HTTP or TLS library: the wizard makes no network request.
 #
 #   check-self-contained.sh <source folder> <build folder>
 set -euo pipefail
@@ -44,6 +45,14 @@ for expected in quenta-setup lib/libQt6Widgets.so.6 lib/libQt6Core.so.6 lib/libs
 done
 for folder in "QuentaSetupData/Client" "QuentaSetupData/Орвел-Квело"; do
   [ -d "$PKG/$folder" ] || fail "the package has no folder $folder"
+done
+# quenta-setup makes no network request: no HTTP, TLS, Kerberos or LDAP library may travel (each
+# would have to be shipped again for its security updates).
+for unwanted in libcurl libssl libcrypto libgnutls libnettle libhogweed libgssapi_krb5 libkrb5 libk5crypto \
+  libldap liblber libsasl2 libssh2 libnghttp2 librtmp; do
+  for found in "$PKG"/lib/"$unwanted".so* "$PKG"/lib/"$unwanted"-*.so*; do
+    [ -e "$found" ] && fail "the package carries ${found#"$PKG"/}, which quenta-setup never calls"
+  done
 done
 # Qt is under the LGPL: its text must travel, not only the reference to it.
 grep -q 'common-licenses/LGPL-3' "$PKG/licences/libqt6core6.copyright" && [ ! -f "$PKG/licences/common-licenses/LGPL-3" ] &&
