@@ -20,7 +20,7 @@ int RealFstat(int fd, struct stat* st) { return ::fstat(fd, st); }
 SysCalls& Sys() {
   static SysCalls calls{RealOpen, ::close,  ::read,    ::write,   ::lseek,   RealFstat, RealStat, ::ftruncate,
                         ::getenv, ::mkdir,  ::unlink,  ::rmdir,   ::rename,  ::opendir, ::readdir, ::closedir,
-                        ::getuid, ::getpwuid_r, ::readlink, ::socket, ::bind,
+                        ::getuid, ::getpwuid_r, ::readlink, ::realpath, ::socket, ::bind,
                         ::getrandom, ::fsync,
                         ::lstat,  ::pread,  ::copy_file_range, ::fchmod, ::futimens, ::symlink, ::acl_extended_fd,
                         ::acl_set_fd, ::chmod, ::posix_spawnp, ::waitpid, ::flock, ::statvfs};
