@@ -296,9 +296,13 @@ TEST_F(QuentaSetupKilled, AKilledUpdateIsRestoredWholeAndThenCompletes) {
     freshDestination();
     const int after = moment(random);
     const TRun killed = Run("-silent", after);
+    // A kill after the copy's last line may land after the run retired its journal: the update is
+    // then committed and must be whole, and there is nothing to restore.
+    const bool committed =
+        killed.Output.find("Все файлы обновлены.") != std::string::npos && FilesOfState(".journal").empty();
     const TRun restore = Run("-restore-only");
     EXPECT_EQ(restore.ExitCode, 0) << "killed after line " << after << ": " << restore.Errors;
-    for (const auto& [rel, bytes] : oldFiles)
+    for (const auto& [rel, bytes] : committed ? newFiles : oldFiles)
       if (!platform::FileExists(destinationOf(rel)) || ReadWholeFile(destinationOf(rel)) != bytes) {
         ++lost;
         ADD_FAILURE() << "killed after line " << after << ": " << rel << " not restored";
