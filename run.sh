@@ -17,6 +17,7 @@ PACKAGES=(
   # A screen reader's desktop for the wizard's AT-SPI test: session bus, AT-SPI bus, X server.
   dbus-daemon at-spi2-core xvfb python3-pyatspi
   rsync strace  # the peers and the tracer of benchmarks/compare_update.sh
+  desktop-file-utils
 )
 
 # ./run.sh package also takes Qt's Wayland plugin along when it is installed.

@@ -19,10 +19,13 @@ namespace platform {
 // kept so that progress and the memory used stay the same.
 inline constexpr std::size_t FileBlockSize = 65536;
 
-// A file opened for reading; its size and mode are taken once, when it is opened.
+// A regular file opened for reading; its size and mode are taken once, from the opened descriptor,
+// so the file copied is the one whose type was checked.
 class TBlockSource {
  public:
-  // EOSError when the file cannot be opened or is a folder.
+  // Path is opened without following a link (for a package link, open the path its verdict
+  // resolved, FileKind.h) and without blocking. EOSError when it cannot be opened (ELOOP for a link),
+  // is a folder (EISDIR) or anything else but a regular file (EINVAL: a pipe, socket or device).
   explicit TBlockSource(const std::string& Path);
   ~TBlockSource();
   TBlockSource(const TBlockSource&) = delete;

@@ -1,9 +1,24 @@
 #include "platform/FileSystem.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "Runtime.Strings.h"
+#include "platform/NameFolding.h"
 #include "platform/OSError.h"
 
 namespace platform {
+
+void SortInFileSystemOrder(std::vector<TFileEntry>& entries) {
+  // One key per name, not one per comparison: packages hold thousands of files.
+  std::vector<std::pair<std::u16string, TFileEntry>> keyed;
+  keyed.reserve(entries.size());
+  for (TFileEntry& entry : entries) keyed.emplace_back(FileSystemOrderKey(entry.Name), std::move(entry));
+  std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+    return a.first != b.first ? a.first < b.first : a.second.Name < b.second.Name;
+  });
+  for (std::size_t i = 0; i < keyed.size(); ++i) entries[i] = std::move(keyed[i].second);
+}
 
 bool FileExists(const std::string& path) {
   auto entry = GetFileEntry(path);

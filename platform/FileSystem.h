@@ -39,9 +39,13 @@ bool RenameFile(const std::string& from, const std::string& to);  // same file s
 // Copies a file's contents and permission bits; with failIfExists an existing target is an error.
 void CopyFile(const std::string& from, const std::string& to, bool failIfExists);
 
-// The entries of a folder except "." and "..", in the order the file system gives them. Following
+// The entries of a folder except "." and "..", in the order of the Windows file system
+// (FileSystemOrderKey of NameFolding.h; equal keys by their bytes), not the hash order of a Linux
+// file system. Following
 // links, a dangling one is left out; otherwise links are listed as themselves.
 std::vector<TFileEntry> ListDirectory(const std::string& path, bool followLinks = true);
+// Puts entries listed by a file system of another order into that order.
+void SortInFileSystemOrder(std::vector<TFileEntry>& entries);
 
 // A link may lead a write elsewhere only when its owner could have written there anyway: root or
 // the user running this program (the kernel's protected-symlinks rule). The first folder on the way

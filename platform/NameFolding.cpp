@@ -31,4 +31,14 @@ bool SameName(std::string_view a, std::string_view b) {
   if (a.size() == b.size() && SameText(a, b)) return true;
   return FoldName(a) == FoldName(b);
 }
+std::u16string FileSystemOrderKey(std::string_view name) {
+  std::u16string key = Utf8ToUtf16(name);
+  for (char16_t& unit : key) {
+    if (U16_IS_SURROGATE(unit)) continue;
+    const UChar32 upper = u_toupper(unit);
+    if (U_IS_BMP(upper)) unit = static_cast<char16_t>(upper);
+  }
+  return key;
+}
+
 }  // namespace platform

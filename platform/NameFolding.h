@@ -11,4 +11,9 @@ namespace platform {
 // The comparison key of a name: equal keys mean equal names.
 std::string FoldName(std::string_view name);
 bool SameName(std::string_view a, std::string_view b);
+
+// The key of the order in which the Windows file system lists a folder: the name's UTF-16 code
+// units, each upper-cased on its own (a surrogate stays as it is), so "a" and "B" come before "_"
+// and every machine lists a package alike.
+std::u16string FileSystemOrderKey(std::string_view name);
 }  // namespace platform

@@ -10,13 +10,6 @@
 namespace platform {
 
 namespace {
-std::string DecodeProfile(std::string_view bytes) {
-  if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE')
-    return ConvertCodePage(bytes.substr(2), kUtf16LECodePage, kUtf8CodePage);
-  if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") return std::string(bytes.substr(3));
-  return AnsiToUtf8(bytes);
-}
-
 std::string ReadFileBytes(const std::string& fileName) {
   if (!FileExists(fileName)) return std::string();
   try {
@@ -44,7 +37,7 @@ int DigitValue(char c) {
 }  // namespace
 
 TIniFileReader::TIniFileReader(std::string fileName) : FFileName(std::move(fileName)) {
-  Parse(DecodeProfile(ReadFileBytes(FFileName)));
+  Parse(DecodeText(ReadFileBytes(FFileName)));
 }
 
 void TIniFileReader::Parse(std::string_view text) {

@@ -10,7 +10,8 @@
 //   name once, spelled as first written. A section that appears twice is one section holding the
 //   keys of both, in file order.
 // - Lines without "=", keys with an empty name and keys before the first section are ignored.
-// - Encoding: UTF-16LE after its byte-order mark, UTF-8 after its mark, else Windows-1251.
+// - Encoding: as every text file of a package (DecodeText): a byte-order mark, else valid UTF-8
+//   (a file written on Linux), else Windows-1251.
 // - A file that is missing or cannot be read reads as empty: the system's functions then give the
 //   defaults too.
 

@@ -3,6 +3,7 @@
 #include "Runtime.Format.h"
 #include "Runtime.Strings.h"
 #include "platform/AtomicFile.h"
+#include "platform/FileIcons.h"
 #include "platform/FileSystem.h"
 #include "platform/KnownFolders.h"
 
@@ -38,11 +39,6 @@ void CheckName(const std::string& Name) {
     throw EShortcutNameError(Format(InvalidNameText, Name));
 }
 
-// The folder that holds Target: for "/a/b" (a file or a folder) "/a".
-std::string WorkingFolderOf(const std::string& Target) {
-  std::string folder = ExtractFileDir(ExcludeTrailingPathDelimiter(Target));
-  return folder.empty() ? std::string(1, PathDelim) : folder;
-}
 }  // namespace
 
 std::string DesktopFolder() { return platform::GetSpecialFolderPath(platform::CSIDL_DESKTOPDIRECTORY); }
@@ -71,7 +67,7 @@ std::string DesktopLinkFile(const std::string& DesktopFolder, const std::string&
 std::string CreateDesktopLink(const std::string& DesktopFolder, const std::string& Target, const std::string& Name) {
   const std::string linkFile = DesktopLinkFile(DesktopFolder, Name);
   const std::string entry = "[Desktop Entry]\nType=Link\nName=" + EntryValue(Name) + "\nURL=" + FileUrlOf(Target) +
-                            "\nPath=" + EntryValue(WorkingFolderOf(Target)) + "\n";
+                            "\nIcon=" + platform::IconNameOf(Target) + "\n";
   // A desktop that was never created is made as the desktop itself would make it.
   platform::ForceDirectories(DesktopFolder);
   // A new entry is made durable by the run's sync of the desktop's file system; one it replaces at once.

@@ -1,6 +1,7 @@
 #pragma once
 // Desktop shortcuts as freedesktop desktop entries: "<desktop>/<Name>.desktop" with Type=Link, the
-// target's file URL and its working folder, marked executable so that desktops trust it.
+// target's file URL and the icon of its type, marked executable so that desktops trust it. A link
+// has no working folder: the Path key is valid only for Type=Application.
 
 #include <string>
 
@@ -22,8 +23,8 @@ std::string FileUrlOf(const std::string& Path);
 std::string DesktopLinkFile(const std::string& DesktopFolder, const std::string& Name);
 
 // Writes the shortcut of Target named Name into DesktopFolder and returns its full file name,
-// DesktopFolder + "/" + Name + ".desktop". The working folder is the folder part of Target (for a
-// folder: its parent). A missing DesktopFolder is created; an existing entry of the same name is
+// DesktopFolder + "/" + Name + ".desktop". The icon is that of Target's type (platform::IconNameOf)
+// as the entry is written. A missing DesktopFolder is created; an existing entry of the same name is
 // replaced through a temporary file and a rename. A Name that is empty, "." or "..", or holds a
 // path separator ("/" or "\\", the one the package's Windows authors meant) or a NUL raises
 // EShortcutNameError and writes nothing: nothing is ever written outside DesktopFolder.

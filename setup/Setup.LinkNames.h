@@ -7,11 +7,6 @@
 
 inline constexpr char LinkNameFileName[] = "linkname.txt";
 
-// The text of a name file as UTF-8. A byte-order mark selects UTF-8, UTF-16 LE or UTF-16 BE;
-// without one, valid UTF-8 is taken as it is (editors here write it) and anything else is read as
-// Windows-1251, as the files written on Windows are.
-std::string DecodeLinkNameText(std::string_view Bytes);
-
 // The text up to the first line break (CR, LF or CR LF); the whole text when it has none.
 std::string FirstLineOf(std::string_view Text);
 

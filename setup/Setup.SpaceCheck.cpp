@@ -5,6 +5,7 @@
 
 #include "Runtime.StringList.h"
 #include "Runtime.Strings.h"
+#include "Setup.PackageScan.h"
 #include "platform/DiskSpace.h"
 #include "platform/FileSystem.h"
 
@@ -47,8 +48,11 @@ std::optional<TSpaceShortage> FindSpaceShortage(const TStringList& DataList, con
   for (std::size_t i = 0; i < DataList.Count(); ++i) {
     const TPackageRoots& roots = std::any_cast<int>(DataList.Objects(i)) == 0 ? Common : Documents;
     const std::string& rel = DataList[i];
-    const auto source = platform::GetFileEntry(roots.Package + rel);
-    if (!source || source->IsDirectory) continue;
+    // Only what the copy will copy: a refused file takes no space.
+    const platform::TFileVerdict verdict = JudgePackageFile(roots.Package, rel);
+    if (!verdict.IsCopyable()) continue;
+    const auto source = platform::GetFileEntry(verdict.OpenPath);
+    if (!source) continue;
     const std::string target = roots.Destination + rel;
     add(ExtractFilePath(target), static_cast<std::uint64_t>(source->Size));
     if (const auto original = platform::GetLinkEntry(target); original && !original->IsDirectory) {

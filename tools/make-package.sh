@@ -175,7 +175,7 @@ done < <(dpkg-query -W -f '${Package} ${Version} ${source:Package}\n' "${!LICENS
   echo "(their sources: https://sources.debian.org/ or 'apt-get source <source package>')."
   echo
   printf '%-52s %-30s %-24s %s\n' "file" "package" "version" "source package"
-  for name in $(printf '%s\n' "${!COPIED[@]}" | sort); do
+  for name in $(printf '%s\n' "${!COPIED[@]}" | LC_ALL=C sort); do
     package=${PACKAGE_OF[$name]}
     read -r version source_package <<<"${VERSION_OF[$package]:-? ?}"
     printf '%-52s %-30s %-24s %s\n' "lib/$name" "$package" "$version" "$source_package"
@@ -188,7 +188,7 @@ for package in "${!LICENSED[@]}"; do
 done
 mkdir -p "$PKG/licences/common-licenses"
 { grep -ohE '/usr/share/common-licenses/[A-Za-z0-9.+_-]+' "$PKG"/licences/*.copyright || true; } |
-  sed 's/\.$//' | sort -u | while read -r text; do
+  sed 's/\.$//' | LC_ALL=C sort -u | while read -r text; do
     if [ -f "$text" ]; then cp -L "$text" "$PKG/licences/common-licenses/"; fi
   done
 

@@ -193,11 +193,15 @@ std::string UrlDecode(std::string_view S) {
       bytes += S[i++];
       continue;
     }
+    // Two digits, or the one left at the end of the text ("%4" is byte 4).
     const std::string_view digits = S.substr(i + 1, 2);
-    const int high = digits.size() == 2 ? HexDigit(digits[0]) : -1;
-    const int low = digits.size() == 2 ? HexDigit(digits[1]) : -1;
-    if (high < 0 || low < 0) throw EConvertError(Format("'%s' is not a valid integer value", "$" + std::string(digits)));
-    bytes += static_cast<char>(high * 16 + low);
+    int value = digits.empty() ? -1 : 0;
+    for (char digit : digits) {
+      const int d = HexDigit(digit);
+      value = d < 0 || value < 0 ? -1 : value * 16 + d;
+    }
+    if (value < 0) throw EConvertError(Format("'%s' is not a valid integer value", "$" + std::string(digits)));
+    bytes += static_cast<char>(value);
     i += 3;
   }
   // Bytes that are no UTF-8 become U+FFFD, as the decoder reads them.

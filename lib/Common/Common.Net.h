@@ -78,8 +78,8 @@ class TUri {
 // Percent-encodes S as UTF-8. Strict (OnlyUnsafe false): only ASCII letters and digits stay.
 // OnlyUnsafe: only the characters of UnsafeUrlChars are escaped.
 std::string UrlEncode(std::string_view S, bool OnlyUnsafe);
-// Decodes "%XX" escapes and reads the bytes as UTF-8; "+" stays. EConvertError for a "%" not
-// followed by two hexadecimal digits.
+// Decodes "%XX" escapes (one digit at the end of the text: "%4") and reads the bytes as UTF-8;
+// "+" stays. EConvertError for a "%" followed by nothing or by a character that is no hex digit.
 std::string UrlDecode(std::string_view S);
 // The text after the last "/" or "\" of S; S itself when it holds neither.
 std::string ExtractUrlFileName(std::string_view S);

@@ -23,8 +23,10 @@
 namespace platform {
 using posix::Sys;
 
+// Not following a link and not blocking: a link swapped in after the verdict fails with ELOOP,
+// and a pipe without writer or a device opens at once, to be refused by its descriptor's type.
 TBlockSource::TBlockSource(const std::string& Path) : FPath(Path) {
-  FHandle = Sys().open(Path.c_str(), O_RDONLY, 0);
+  FHandle = Sys().open(Path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK, 0);
   if (FHandle < 0) RaiseLastOSError(Path);
   struct stat st {};
   if (Sys().fstat(FHandle, &st) != 0) {
@@ -32,9 +34,9 @@ TBlockSource::TBlockSource(const std::string& Path) : FPath(Path) {
     Sys().close(FHandle);
     throw EOSError(error, Path);
   }
-  if (S_ISDIR(st.st_mode)) {
+  if (!S_ISREG(st.st_mode)) {
     Sys().close(FHandle);
-    throw EOSError(EISDIR, Path);
+    throw EOSError(S_ISDIR(st.st_mode) ? EISDIR : EINVAL, Path);
   }
   FSize = static_cast<std::uint64_t>(st.st_size);
   FMode = st.st_mode & 07777;

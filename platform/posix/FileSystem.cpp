@@ -123,6 +123,7 @@ std::vector<TFileEntry> ListDirectory(const std::string& path, bool followLinks)
   int error = errno;
   Sys().closedir(dir);
   if (error != 0) throw EOSError(error, path);
+  SortInFileSystemOrder(entries);
   return entries;
 }
 

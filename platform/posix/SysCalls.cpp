@@ -22,7 +22,7 @@ int RealFstatat(int dirFd, const char* name, struct stat* st, int flags) { retur
 SysCalls& Sys() {
   static SysCalls calls{RealOpen, ::close,  ::read,    ::write,   ::lseek,   RealFstat, RealStat, ::ftruncate,
                         ::getenv, ::mkdir,  ::unlink,  ::rmdir,   ::rename,  ::opendir, ::readdir, ::closedir,
-                        ::getuid, ::getpwuid_r, ::readlink, ::socket, ::bind,
+                        ::getuid, ::getpwuid_r, ::readlink, ::realpath, ::socket, ::bind,
                         ::getrandom, ::fsync,
                         ::lstat,  ::pread,  ::copy_file_range, ::fchmod, ::futimens, ::symlink, ::acl_extended_fd,
                         ::acl_set_fd, ::chmod, ::posix_spawnp, ::waitpid, ::flock, ::statvfs,

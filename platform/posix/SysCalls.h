@@ -36,6 +36,7 @@ struct SysCalls {
   uid_t (*getuid)();
   int (*getpwuid_r)(uid_t uid, struct passwd* pwd, char* buf, size_t size, struct passwd** result);
   ssize_t (*readlink)(const char* path, char* buf, size_t size);
+  char* (*realpath)(const char* path, char* resolved);
   int (*socket)(int domain, int type, int protocol);
   int (*bind)(int fd, const struct sockaddr* addr, socklen_t length);
   ssize_t (*getrandom)(void* buf, size_t count, unsigned int flags);

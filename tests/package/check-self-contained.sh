@@ -4,6 +4,7 @@
 #   - as ldd resolves them: each library a file of the package names is found inside the package;
 #   - as the loader does it: started under the offscreen platform, the packaged program loads its
 #     Qt, its platform plugin and their libraries from the package, not from this machine's Qt.
+#   - it carries no HTTP or TLS library: the wizard makes no network request.
 #
 #   check-self-contained.sh <source folder> <build folder>
 set -euo pipefail
@@ -45,6 +46,14 @@ done
 for folder in "QuentaSetupData/Client" "QuentaSetupData/Орвел-Квело"; do
   [ -d "$PKG/$folder" ] || fail "the package has no folder $folder"
 done
+# quenta-setup makes no network request: no HTTP, TLS, Kerberos or LDAP library may travel (each
+# would have to be shipped again for its security updates).
+for unwanted in libcurl libssl libcrypto libgnutls libnettle libhogweed libgssapi_krb5 libkrb5 libk5crypto \
+  libldap liblber libsasl2 libssh2 libnghttp2 librtmp; do
+  for found in "$PKG"/lib/"$unwanted".so* "$PKG"/lib/"$unwanted"-*.so*; do
+    [ -e "$found" ] && fail "the package carries ${found#"$PKG"/}, which quenta-setup never calls"
+  done
+done
 # Qt is under the LGPL: its text must travel, not only the reference to it.
 grep -q 'common-licenses/LGPL-3' "$PKG/licences/libqt6core6.copyright" && [ ! -f "$PKG/licences/common-licenses/LGPL-3" ] &&
   fail "Qt's copyright names the LGPL-3, but its text is not in licences/common-licenses/"
@@ -53,7 +62,7 @@ grep -q 'common-licenses/LGPL-3' "$PKG/licences/libqt6core6.copyright" && [ ! -f
 VERSION=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$BUILD/CMakeCache.txt")
 ARCHIVE=$TMP/quenta-setup-$VERSION-linux-$(uname -m).tar.gz
 if [ -f "$ARCHIVE" ]; then
-  # Names as they are: without a locale tar would escape the Cyrillic ones.
+  # Names as they are: in the C locale tar would print the Cyrillic ones as octal escapes.
   tar --quoting-style=literal -tzf "$ARCHIVE" >"$TMP/archive.list"
   for entry in quenta-setup qt.conf lib/libQt6Core.so.6 "QuentaSetupData/Орвел-Квело/"; do
     grep -qxF "quenta-setup-$VERSION/$entry" "$TMP/archive.list" || fail "the archive lacks quenta-setup-$VERSION/$entry"

@@ -8,6 +8,7 @@
 
 #include "platform/AssociatedApplication.h"
 #include "platform/FileAttributes.h"
+#include "platform/FileIcons.h"
 #include "platform/FileSystem.h"
 #include "platform/OSError.h"
 #include "platform/posix/SysCalls.h"
@@ -84,4 +85,38 @@ TEST(AssociatedApplication, AnOpenerThatCannotStartIsReported) {
   TTempDir dir;
   TScopedEnv path("PATH", dir.Path());
   EXPECT_FALSE(platform::OpenWithAssociatedApplication(dir.File("report.pdf")));
+}
+
+// A database of its own, so that the answers do not hang on the machine's.
+TEST(FileIcons, FoldersAndTheGenericIconOfTheNamesMediaType) {
+  TTempDir dir;
+  TScopedEnv home("XDG_DATA_HOME", dir.MakeDir("home"));
+  TScopedEnv dirs("XDG_DATA_DIRS", dir.MakeDir("none") + ":" + dir.MakeDir("system"));
+  dir.WriteFile("system/mime/globs2",
+                "# weight:type:pattern\n"
+                "50:application/pdf:*.pdf\n"
+                "50:application/x-gzpdf:*.pdf.gz\n"
+                "50:text/plain:*.txt\n"
+                "80:application/x-readme:readme*\n"
+                "50:image/x-big-c:*.C:cs\n"
+                "50:text/x-csrc:*.c\n"
+                "50:image/png:*.png\n");
+  dir.WriteFile("system/mime/generic-icons",
+                "application/pdf:x-office-document\napplication/x-gzpdf:package-x-generic\n");
+  const std::pair<std::string, const char*> cases[] = {
+      {dir.MakeDir("Нормативы"), "folder"},
+      {"/data/Руководство.PDF", "x-office-document"},  // patterns ignore case
+      {"/data/a.pdf.gz", "package-x-generic"},         // the longest pattern wins
+      {"/data/README.txt", "application-x-generic"},   // the higher weight first
+      {"/data/main.C", "image-x-generic"},             // a case-sensitive pattern
+      {"/data/main.c", "text-x-generic"},
+      {"/data/photo.png", "image-x-generic"},          // no generic icon: the media's
+      {"/data/data.oxd5", "application-x-generic"},    // no type at all
+      {"/data/missing folder/", "application-x-generic"},
+  };
+  for (const auto& [path, icon] : cases) EXPECT_EQ(platform::IconNameOf(path), icon) << path;
+
+  // The user's own database comes first.
+  dir.WriteFile("home/mime/globs2", "50:image/x-orvel:*.oxd5\n");
+  EXPECT_EQ(platform::IconNameOf("/data/data.oxd5"), "image-x-generic");
 }

@@ -75,6 +75,19 @@ TEST(FileSystem, ListDirectoryAndItsErrors) {
   EXPECT_THROW(ListDirectory(dir.Path()), EOSError);
 }
 
+// The Windows file system's order, whatever order the names were created in: upper-cased UTF-16
+// code units ("_" after the letters, "ё" as "Ё" before "А", a surrogate pair before "ｚ" though its
+// code point is higher), names equal but for letter case by their bytes.
+TEST(FileSystem, ListsInTheOrderOfUpperCasedUtf16CodeUnits) {
+  TTempDir dir;
+  const std::vector<std::string> expected = {"1", "a", "A.txt", "a.txt", "B", "_x", "Ёлка", "ёлка", "Сборник 01.txt",
+                                             "сборник 02.txt", "Я", "😀", "ｚ"};
+  for (auto name = expected.rbegin(); name != expected.rend(); ++name) dir.WriteFile(*name, "x");
+  std::vector<std::string> names;
+  for (const TFileEntry& entry : ListDirectory(dir.Path())) names.push_back(entry.Name);
+  EXPECT_EQ(names, expected);
+}
+
 TEST(FileSystem, MasksFollowTheSystemRules) {
   struct Case {
     const char* name;

@@ -42,6 +42,7 @@ TEST(PrivateProfile, ReadsEveryEncodingWithNamesIgnoringCase) {
       {"Windows-1251", Utf8ToAnsi(kSettings)},
       {"UTF-16LE", "\xFF\xFE" + ConvertCodePage(kSettings, kUtf8CodePage, kUtf16LECodePage)},
       {"UTF-8 with mark", std::string("\xEF\xBB\xBF") + kSettings},
+      {"UTF-8 without mark, as written on Linux", kSettings},
   };
   for (const auto& [encoding, bytes] : files) {
     SCOPED_TRACE(encoding);

@@ -10,6 +10,7 @@
 #include "platform/FileSystem.h"
 #include "platform/OSError.h"
 #include "support/MessageOf.h"
+#include "support/RunProgram.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
@@ -32,11 +33,31 @@ TEST(DesktopLinks, WritesAnExecutableLinkEntry) {
             "[Desktop Entry]\nType=Link\nName=Сборники нормативов\nURL=file://" + dir.Path() +
                 "/%D0%94%D0%BE%D0%BA%D1%83%D0%BC%D0%B5%D0%BD%D1%82%D1%8B/"
                 "%D0%9E%D1%80%D0%B2%D0%B5%D0%BB-%D0%9A%D0%B2%D0%B5%D0%BB%D0%BE/"
-                "%D0%9D%D0%BE%D1%80%D0%BC%D0%B0%D1%82%D0%B8%D0%B2%D1%8B%202024\nPath=" +
-                dir.Path() + "/Документы/Орвел-Квело\n");
+                "%D0%9D%D0%BE%D1%80%D0%BC%D0%B0%D1%82%D0%B8%D0%B2%D1%8B%202024\nIcon=folder\n");
   struct stat st {};
   ASSERT_EQ(::stat(link.c_str(), &st), 0);
   EXPECT_TRUE(st.st_mode & S_IXUSR);
+}
+
+// The freedesktop reference checker, as a desktop would judge the entry.
+TEST(DesktopLinks, EveryEntryPassesTheDesktopFileValidator) {
+  TTempDir dir;
+  const std::string desktop = dir.MakeDir("Desktop");
+  const std::pair<std::string, std::string> links[] = {
+      {dir.MakeDir("Нормативы 2024"), "Сборники нормативов"},
+      {dir.WriteFile("docs/Manual.pdf", "%PDF"), "Manual.pdf"},
+      {dir.WriteFile("docs/OKvelo.exe", "MZ"), " Quenta; 100% [x] #1 =a"},
+      {dir.File("never copied/Readme.txt"), "Readme.txt"},
+      {dir.WriteFile("docs/data.oxd5", ""), "Ярлык\tс табуляцией"},
+  };
+  for (const auto& [target, name] : links) {
+    SCOPED_TRACE(name);
+    const std::string link = CreateDesktopLink(desktop, target, name);
+    const std::string report = dir.File("report.txt");
+    EXPECT_EQ(RunProgram({"/usr/bin/desktop-file-validate", link}, report, report), 0);
+    EXPECT_EQ(dir.ReadFile("report.txt"), "");
+    EXPECT_NE(ReadWholeFile(link).find("\nIcon="), std::string::npos);
+  }
 }
 
 TEST(DesktopLinks, FileUrlsEncodeWhatUrlsCannotHold) {

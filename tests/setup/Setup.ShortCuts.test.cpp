@@ -44,7 +44,7 @@ TEST_F(ShortCutsTest, CreatesOneLinkPerItemInOrder) {
   EXPECT_EQ(Lines(list), (std::vector<std::string>{Desktop("Сборники нормативов.desktop"),
                                                    Desktop("Руководство.pdf.desktop"),
                                                    Desktop("Руководство.pdf.desktop")}));
-  EXPECT_NE(ReadWholeFile(list[1]).find("Path=" + Dir.File("common/Templates") + "\n"), std::string::npos);
+  EXPECT_NE(ReadWholeFile(list[1]).find("URL=" + FileUrlOf(Dir.File("common/Templates/Руководство.pdf")) + "\n"), std::string::npos);
 }
 
 TEST_F(ShortCutsTest, ABadNameStopsTheRunAndKeepsWhatWasMade) {

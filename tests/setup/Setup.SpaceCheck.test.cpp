@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 #include "UpdateFixture.h"
 #include "platform/OSError.h"
@@ -29,16 +30,21 @@ TEST_F(SpaceCheck, EachFileSystemMustTakeThePackagesNewAndReplacedFiles) {
   Dir.WriteFile("package/d/sub/b.bin", std::string(3000, 'b'));
   Dir.WriteFile("common/a.bin", std::string(50000, 'o'));
   Dir.MakeDir("docs");
+  // The copy's verdict counts: a link inside is its file again, a link out of the package nothing.
+  ASSERT_EQ(::symlink("sub/b.bin", Dir.File("package/d/alias.bin").c_str()), 0);
+  ASSERT_EQ(::symlink(Dir.WriteFile("outside/big.bin", std::string(100000, 'x')).c_str(),
+                      Dir.File("package/c/big.bin").c_str()),
+            0);
   const TStringList dataList = Scan();
   ScopedSysCall disk(&SysCalls::statvfs, &SmallDisk);
-  FreeBlocks = 3;  // 12288 bytes: both files (9000) fit, one file system here
+  FreeBlocks = 3;  // 12288 bytes: the three files (12000) fit, one file system here
   EXPECT_FALSE(FindSpaceShortage(dataList, CommonRoots(), DocsRoots()));
   FreeBlocks = 2;  // 8192
   const auto shortage = FindSpaceShortage(dataList, CommonRoots(), DocsRoots());
   ASSERT_TRUE(shortage);
-  EXPECT_EQ(shortage->Needed, 9000u);
+  EXPECT_EQ(shortage->Needed, 12000u);
   EXPECT_EQ(shortage->Free, 8192u);
-  EXPECT_NE(SpaceShortageText(*shortage).find("нужно 8,8 КБ, свободно 8 КБ"), std::string::npos) << SpaceShortageText(*shortage);
+  EXPECT_NE(SpaceShortageText(*shortage).find("нужно 11,7 КБ, свободно 8 КБ"), std::string::npos) << SpaceShortageText(*shortage);
 }
 
 TEST(ReadableSize, UnitsAndOneDecimal) {

@@ -13,7 +13,8 @@ SETTINGS="$SANDBOX/home/.local/share/Orvel/OrvelKvelo 7/Client/Settings"
 fail() { echo "check-demo-run: $*" >&2; exit 1; }
 
 # The links of settings.ini's "links", the folder named by its linkname.txt, and nothing else.
-links=$(cd "$SANDBOX/home/Desktop" && ls)
+# Byte order, whatever the caller's locale would collate.
+links=$(cd "$SANDBOX/home/Desktop" && LC_ALL=C ls)
 [ "$links" = $'Руководство.pdf.desktop\nСборники нормативов.desktop' ] || fail "desktop holds: $links"
 grep -qx "URL=file://.*/%D0%9D%D0%BE%D1%80%D0%BC%D0%B0%D1%82%D0%B8%D0%B2%D1%8B" \
   "$SANDBOX/home/Desktop/Сборники нормативов.desktop" || fail "the norms link points elsewhere"

@@ -123,9 +123,10 @@ TEST(UrlEncoding, EncodeAndDecodeTables) {
   }
   const std::pair<const char*, const char*> decodings[] = {
       {"%D0%B0+%41", "а+A"}, {"%d1%8f", "я"}, {"plain", "plain"}, {"%FF", "\xEF\xBF\xBD"}, {"", ""},
+      {"%4", "\x04"}, {"a%41", "aA"}, {"%4a", "J"},
   };
   for (const auto& [text, decoded] : decodings) EXPECT_EQ(UrlDecode(text), decoded) << text;
-  for (const char* bad : {"50%", "%4", "%G0", "%-1"})
+  for (const char* bad : {"50%", "%G0", "%-1", "%4G", "a%G"})
     EXPECT_NE(MessageOf<EConvertError>([&] { UrlDecode(bad); }).find("is not a valid integer value"), std::string::npos) << bad;
 }
 
