@@ -191,5 +191,6 @@ case "${1:-}" in
   package) shift; cmd_package "$@" ;;
   *)
     echo "usage: ./run.sh build | test [ctest args] | bench [benchmark args] | demo | screenshots | fuzz [seconds] [names] | package [--check] [DIR]" >&2
+    echo "The commands are explained in README.md, everything else in docs/ (start at README.md's 'Read more')." >&2
     exit 2 ;;
 esac
