@@ -85,6 +85,12 @@ void TUpdateSession::Begin(const TStringList& DataList, const std::string& Journ
 
 bool TUpdateSession::CopyData() { return FUpdate->Run(FEntries); }
 
+bool TUpdateSession::Offers(std::size_t Index) const {
+  if (Index >= FEntries.size()) return false;
+  const TUpdateEntry::TKind kind = FEntries[Index].Kind;
+  return kind == TUpdateEntry::TKind::ukFile || kind == TUpdateEntry::TKind::ukFolder;
+}
+
 int TUpdateSession::FailedCount() const { return FUpdate->FailedCount(); }
 
 void TUpdateSession::CreateShortCuts(const std::vector<TPackageEntry>& Items, TStringList& ShortCutList) {

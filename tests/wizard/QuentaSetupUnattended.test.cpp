@@ -238,10 +238,15 @@ TEST_F(QuentaSetupUnattended, AFileThatCannotBeUpdatedIsNamedAndTheRestIsDone) {
 TEST_F(QuentaSetupUnattended, ItemsThatAreNoFilesOfThePackageAreRefusedAndTheRestIsDone) {
   Client.InstallClient();
   const std::string secret = "only root may read this";
-  const std::vector<TRefusedItem> refused = PlantRefusedItems(Package.File("QuentaSetupData/Client/"), Scratch, secret);
-  Package.WriteFile("QuentaSetupData/Client/b.txt", "new b");
-  Client.Root().WriteFile("common/Orvel/OrvelKvelo 7/Client/b.txt", "old b");
-  Client.Root().WriteFile("common/Orvel/OrvelKvelo 7/Client/pipe", "old pipe");
+  const std::vector<TRefusedItem> refused =
+      PlantRefusedItems(Package.File("QuentaSetupData/Орвел-Квело/"), Scratch, secret);
+  Package.WriteFile("QuentaSetupData/Орвел-Квело/Нормативы/b.txt", "new b");
+  // Shortcuts and data sources go by the same verdict: none for a refused item.
+  Package.WriteFile("settings.ini", "\xEF\xBB\xBF[links]\n1=folder\n2=secret.txt\n3=inside.txt\n"
+                                    "[connections]\n1=folder\n2=Нормативы\n");
+  Client.Root().WriteFile("home/Documents/Орвел-Квело/Нормативы/b.txt", "old b");
+  Client.Root().WriteFile("home/Documents/Орвел-Квело/pipe", "old pipe");
+  Client.Root().MakeDir("home/.local/share/Orvel/OrvelKvelo 7/Client/Settings");
 
   TimeoutSeconds = 20;
   const TRun run = Run("-silent");
@@ -250,17 +255,23 @@ TEST_F(QuentaSetupUnattended, ItemsThatAreNoFilesOfThePackageAreRefusedAndTheRes
   for (const TRefusedItem& item : refused) {
     EXPECT_NE(run.Output.find(item.Line), std::string::npos) << item.RelativePath << "\n" << run.Output;
     if (item.RelativePath != "pipe") {
-      EXPECT_FALSE(platform::FileOrLinkExists(Common(item.RelativePath))) << item.RelativePath;
+      EXPECT_FALSE(platform::FileOrLinkExists(Docs(item.RelativePath))) << item.RelativePath;
     }
   }
   EXPECT_EQ(run.Output.find("Step: "), std::string::npos) << run.Output;
-  EXPECT_EQ(ReadWholeFile(Common("pipe")), "old pipe");  // nothing of a refused item is touched
-  EXPECT_FALSE(AnyFileHolds(Common("QuentaBackup"), "old pipe"));
-  EXPECT_EQ(ReadWholeFile(Common("b.txt")), "new b");
-  EXPECT_EQ(ReadWholeFile(Common("real.txt")), "real");
-  EXPECT_FALSE(std::filesystem::is_symlink(Common("inside.txt")));
-  EXPECT_EQ(ReadWholeFile(Common("inside.txt")), "real");
+  EXPECT_EQ(ReadWholeFile(Docs("pipe")), "old pipe");  // nothing of a refused item is touched
+  EXPECT_FALSE(AnyFileHolds(Docs("QuentaBackup"), "old pipe"));
+  EXPECT_EQ(ReadWholeFile(Docs("Нормативы/b.txt")), "new b");
+  EXPECT_EQ(ReadWholeFile(Docs("real.txt")), "real");
+  EXPECT_FALSE(std::filesystem::is_symlink(Docs("inside.txt")));
+  EXPECT_EQ(ReadWholeFile(Docs("inside.txt")), "real");
   EXPECT_FALSE(AnyFileHolds(Client.Root().Path(), secret));
+  EXPECT_TRUE(platform::FileExists(Client.Root().File("home/Desktop/inside.txt.desktop")));
+  EXPECT_FALSE(platform::FileOrLinkExists(Client.Root().File("home/Desktop/folder.desktop")));
+  EXPECT_FALSE(platform::FileOrLinkExists(Client.Root().File("home/Desktop/secret.txt.desktop")));
+  const std::string connections = platform::AnsiToUtf8(ReadWholeFile(SettingsFolder() + "Connections.xml"));
+  EXPECT_NE(connections.find("Address=\"" + Docs("Нормативы") + "\""), std::string::npos) << connections;
+  EXPECT_EQ(connections.find("folder"), std::string::npos) << connections;
   EXPECT_TRUE(FilesOfState(".journal").empty());
 }
 

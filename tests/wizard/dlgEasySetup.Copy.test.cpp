@@ -155,7 +155,10 @@ TEST_F(WizardCopy, DuringTheCopyTheStatusNamesTheFileAndAFailureIsShownAndSkippe
 TEST_F(WizardCopy, ItemsThatAreNoFilesOfThePackageAreRefusedAndTheRestIsDone) {
   TTempDir outside;
   const std::string secret = "only root may read this";
-  const std::vector<TRefusedItem> refused = PlantRefusedItems(Package.File("QuentaSetupData/Client/"), outside, secret);
+  const std::vector<TRefusedItem> refused =
+      PlantRefusedItems(Package.File("QuentaSetupData/Орвел-Квело/"), outside, secret);
+  Package.WriteFile("settings.ini", "\xEF\xBB\xBF[links]\n1=folder\n2=secret.txt\n3=inside.txt\n"
+                                    "[connections]\n1=folder\n");
   TfrmEasySetup& form = Open();
   {
     // The copy runs on the window's thread: a hang there ends the test program.
@@ -170,13 +173,24 @@ TEST_F(WizardCopy, ItemsThatAreNoFilesOfThePackageAreRefusedAndTheRestIsDone) {
   const QStringList lines = LogLines();
   for (const TRefusedItem& item : refused) {
     EXPECT_TRUE(lines.contains(QString::fromStdString(item.Line))) << item.Line << "\n" << lines.join('\n').toStdString();
-    EXPECT_FALSE(platform::FileOrLinkExists(Common(item.RelativePath))) << item.RelativePath;
+    EXPECT_FALSE(platform::FileOrLinkExists(Docs(item.RelativePath))) << item.RelativePath;
   }
   EXPECT_EQ(ReadWholeFile(Common("Templates/Itog.xlt")), "Итог 2015");
-  EXPECT_EQ(ReadWholeFile(Common("inside.txt")), "real");
-  EXPECT_FALSE(std::filesystem::is_symlink(Common("inside.txt")));
+  EXPECT_EQ(ReadWholeFile(Docs("inside.txt")), "real");
+  EXPECT_FALSE(std::filesystem::is_symlink(Docs("inside.txt")));
   EXPECT_TRUE(lines.contains("Файл \"inside.txt\" добавлен."));
   EXPECT_FALSE(AnyFileHolds(Client.Root().Path(), secret));
+
+  // The shortcut and connection pages go by the copy's verdict: a refused item gets no shortcut,
+  // and is offered as no data source.
+  Next();
+  ASSERT_EQ(form.PageState(), psShortCuts);
+  Next();
+  ASSERT_EQ(form.PageState(), psConnections);
+  EXPECT_TRUE(platform::FileExists(Client.Root().File("home/Desktop/inside.txt.desktop")));
+  EXPECT_FALSE(platform::FileOrLinkExists(Client.Root().File("home/Desktop/folder.desktop")));
+  EXPECT_FALSE(platform::FileOrLinkExists(Client.Root().File("home/Desktop/secret.txt.desktop")));
+  EXPECT_TRUE(form.tvShortCuts->findItems("folder", Qt::MatchExactly | Qt::MatchRecursive).isEmpty());
 }
 
 TEST_F(WizardCopy, CancelDuringTheCopy) {
