@@ -5,6 +5,7 @@
 
 #include "Runtime.StringList.h"
 #include "Runtime.Strings.h"
+#include "Setup.PackageScan.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileBlocks.h"
 #include "platform/FileMove.h"
@@ -54,6 +55,17 @@ int Percentage(std::uint64_t offset, std::uint64_t size) {
 constexpr std::size_t MaxOpenFolders = 256;
 
 }  // namespace
+
+void JudgeUpdateEntry(TUpdateEntry& Entry, const std::string& PackageRoot) {
+  using enum platform::TFileKind;
+  Entry.Verdict = JudgePackageFile(PackageRoot, Entry.Entry.RelativePath);
+  switch (Entry.Verdict.Kind) {
+    case fkMissing: Entry.Kind = TUpdateEntry::TKind::ukMissing; break;
+    case fkFolder: Entry.Kind = TUpdateEntry::TKind::ukFolder; break;
+    case fkRegular: Entry.Kind = TUpdateEntry::TKind::ukFile; break;
+    default: Entry.Kind = TUpdateEntry::TKind::ukRefused; break;
+  }
+}
 
 TFileUpdate::TFileUpdate(ISetupHost& Host, TPackageRoots Common, TPackageRoots Documents)
     : FHost(Host), FRoots{std::move(Common), std::move(Documents)} {
@@ -174,18 +186,27 @@ int TFileUpdate::BackupFolderFor(int Flag, const std::string& Relative) {
   return MadeFolder(result, folder);
 }
 
-bool TFileUpdate::UpdateEntry(const TUpdateEntry& Entry) {
-  const std::string& Rel = Entry.Entry.RelativePath;
-  const int side = Entry.Entry.Flag == TPackageEntry::CommonPackage ? 0 : 1;
+bool TFileUpdate::UpdateEntry(const TUpdateEntry& Planned) {
+  const std::string& Rel = Planned.Entry.RelativePath;
+  const int side = Planned.Entry.Flag == TPackageEntry::CommonPackage ? 0 : 1;
   const TPackageRoots& roots = FRoots[side];
-  const std::string source = roots.Package + Rel;
-  const bool isFile = Entry.Kind == TUpdateEntry::TKind::ukUnknown ? platform::FileExists(source)
-                                                                   : Entry.Kind == TUpdateEntry::TKind::ukFile;
-  if (!isFile) {
+  std::optional<TUpdateEntry> judged;
+  if (Planned.Kind == TUpdateEntry::TKind::ukUnknown) JudgeUpdateEntry(judged.emplace(Planned), roots.Package);
+  const TUpdateEntry& Entry = judged ? *judged : Planned;
+  if (Entry.Kind == TUpdateEntry::TKind::ukRefused) {
+    // Nothing of it is touched: no backup, no box, only the line that says why.
+    FHost.Log(RefusedPackageFileLine(Rel, Entry.Verdict));
+    ++FFailed;
     EndEntry();
     return true;
   }
-  FHost.SetStatus(source);
+  if (Entry.Kind != TUpdateEntry::TKind::ukFile) {
+    EndEntry();
+    return true;
+  }
+  // A link inside the package is copied from where it resolves, so the copy never opens a link.
+  const std::string& source = Entry.Verdict.OpenPath;
+  FHost.SetStatus(roots.Package + Rel);
   const std::string target = roots.Destination + Rel;
   const std::string backup = roots.Backup + Rel;
   const std::string folder = ExtractFilePath(Rel);

@@ -33,6 +33,9 @@ struct TPackageRoots {
   std::string Backup;
 };
 
+// Judges the package item of Entry inside PackageRoot (JudgePackageFile): sets its kind and verdict.
+void JudgeUpdateEntry(TUpdateEntry& Entry, const std::string& PackageRoot);
+
 // Hears each block once it is copied (a hash of the copied bytes, for example).
 using TBlockObserver = std::function<void(const std::string& Source, std::uint64_t Offset, std::size_t Length)>;
 
@@ -80,7 +83,7 @@ class TFileUpdate {
   int MadeFolder(const TFolderResult& Result, const std::string& Folder);
 
   // False when a cancel stops the loop.
-  bool UpdateEntry(const TUpdateEntry& Entry);
+  bool UpdateEntry(const TUpdateEntry& Planned);
   bool MoveIntoBackup(int FromFolder, int ToFolder, const std::string& Name, const std::string& From,
                       const std::string& To);
   bool CopyFile(const std::string& Source, int Folder, const std::string& Name, const std::string& Dest,

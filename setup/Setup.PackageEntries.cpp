@@ -20,6 +20,9 @@ std::string TPackageFolders::InstalledPathOf(const TPackageEntry& Entry) const {
 TUpdateEntries UpdateEntriesOf(const TStringList& DataList) {
   TUpdateEntries entries;
   entries.reserve(DataList.Count());
-  for (std::size_t i = 0; i < DataList.Count(); ++i) entries.push_back({PackageEntryOf(DataList, i)});
+  for (std::size_t i = 0; i < DataList.Count(); ++i) {
+    TUpdateEntry& entry = entries.emplace_back();
+    entry.Entry = PackageEntryOf(DataList, i);
+  }
   return entries;
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/FileKind.h"
+
 class TStringList;
 
 // A DataList entry: the item's path relative to its package root (folders without trailing
@@ -22,11 +24,14 @@ struct TPackageEntry {
 TPackageEntry PackageEntryOf(const TStringList& DataList, std::size_t Index);
 
 // An entry as an update plans it: what its package item is, and whether something is at its target.
+// The verdict is taken once, when the entry is planned, and everything after goes by it: a refused
+// item (a link out of its package, dangling or looping, a pipe, socket or device) is never opened.
 struct TUpdateEntry {
-  enum class TKind { ukUnknown, ukMissing, ukFolder, ukFile };
+  enum class TKind { ukUnknown, ukMissing, ukFolder, ukFile, ukRefused };
   TPackageEntry Entry;
   TKind Kind = TKind::ukUnknown;  // of the package item; unknown until looked at
-  bool Replaces = false;          // something was at the target when the update was planned
+  platform::TFileVerdict Verdict;  // ukFile: copied from its OpenPath
+  bool Replaces = false;           // something was at the target when the update was planned
 };
 using TUpdateEntries = std::vector<TUpdateEntry>;
 

@@ -33,12 +33,14 @@ struct TPreTicked {
   std::vector<TPackageEntry> Folders;
 };
 
-TPreTicked PreTickedOf(const TStringList& dataList, const TPackageSettings& settings, const TPackageFolders& folders) {
+// Only the package's own files and folders, as the copy judged them.
+TPreTicked PreTickedOf(const TUpdateEntries& planned, const TPackageSettings& settings) {
   TPreTicked ticked;
-  for (std::size_t i = 0; i < dataList.Count(); ++i) {
-    const TPackageEntry entry = PackageEntryOf(dataList, i);
+  for (const TUpdateEntry& item : planned) {
+    const TPackageEntry& entry = item.Entry;
     if (entry.Flag != TPackageEntry::DocumentPackage) continue;
-    const bool isFolder = platform::DirectoryExists(folders.PackagePathOf(entry));
+    if (item.Kind != TUpdateEntry::TKind::ukFile && item.Kind != TUpdateEntry::TKind::ukFolder) continue;
+    const bool isFolder = item.Kind == TUpdateEntry::TKind::ukFolder;
     const std::string path = isFolder ? IncludeTrailingPathDelimiter(entry.RelativePath) : entry.RelativePath;
     if (settings.IsAutoLink(path)) ticked.Links.push_back(entry);
     if (isFolder && settings.IsAutoConnection(path)) ticked.Folders.push_back(entry);
@@ -87,7 +89,7 @@ TUnattendedResult RunUnattendedUpdate(ISetupHost& Host, const std::string& BaseF
     session.Begin(dataList, JournalFolder);
     MergeExternalFileExts(TKvelo7Information::CommonSettingFolder(), settings.ExternalFileExts);
     session.CopyData();
-    const TPreTicked ticked = PreTickedOf(dataList, settings, folders);
+    const TPreTicked ticked = PreTickedOf(session.Planned(), settings);
     session.CreateShortCuts(ticked.Links, shortCutList);
     RegisterConnections(ticked.Folders, settings.IsAutoConnection(std::string(WebServiceHost)), folders);
     session.Commit();

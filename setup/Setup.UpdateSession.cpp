@@ -59,21 +59,17 @@ void TUpdateSession::Begin(const TStringList& DataList, const std::string& Journ
   for (TUpdateEntry& planned : FEntries) {
     const TPackageEntry& entry = planned.Entry;
     const TPackageRoots& roots = entry.Flag == TPackageEntry::CommonPackage ? FCommon : FDocuments;
-    const auto source = platform::GetFileEntry(roots.Package + entry.RelativePath);
-    if (!source) {
-      planned.Kind = TUpdateEntry::TKind::ukMissing;
-      continue;
-    }
+    JudgeUpdateEntry(planned, roots.Package);
+    // A refused item changes nothing, so nothing of it is journalled.
+    if (planned.Kind == TUpdateEntry::TKind::ukMissing || planned.Kind == TUpdateEntry::TKind::ukRefused) continue;
     const std::string target = roots.Destination + entry.RelativePath;
     const auto existing = platform::GetLinkEntry(target);
     planned.Replaces = existing.has_value();
-    if (source->IsDirectory) {
-      planned.Kind = TUpdateEntry::TKind::ukFolder;
+    if (planned.Kind == TUpdateEntry::TKind::ukFolder) {
       if (!existing) added.Add(IncludeTrailingPathDelimiter(target));
       temporaries.Add(IncludeTrailingPathDelimiter(target));
       continue;
     }
-    planned.Kind = TUpdateEntry::TKind::ukFile;
     temporaries.Add(ExtractFilePath(target));
     if (!existing)
       plan.AddedFiles.push_back(target);
@@ -88,6 +84,12 @@ void TUpdateSession::Begin(const TStringList& DataList, const std::string& Journ
 }
 
 bool TUpdateSession::CopyData() { return FUpdate->Run(FEntries); }
+
+bool TUpdateSession::Offers(std::size_t Index) const {
+  if (Index >= FEntries.size()) return false;
+  const TUpdateEntry::TKind kind = FEntries[Index].Kind;
+  return kind == TUpdateEntry::TKind::ukFile || kind == TUpdateEntry::TKind::ukFolder;
+}
 
 int TUpdateSession::FailedCount() const { return FUpdate->FailedCount(); }
 

@@ -57,6 +57,11 @@ class TUpdateSession {
   void Begin(const TStringList& DataList, const std::string& JournalFolder);
   // The copy of every entry Begin planned (Setup.FileUpdate). False when a cancel stopped it.
   bool CopyData();
+  // The entries as Begin planned them, in the order of DataList: what the later pages go by, so
+  // that a refused item gets no shortcut and is no data source.
+  const TUpdateEntries& Planned() const { return FEntries; }
+  // Whether the item at Index of DataList is one of the package's own files or folders.
+  bool Offers(std::size_t Index) const;
   int FailedCount() const;
   TFileUpdate& Copy() { return *FUpdate; }
 

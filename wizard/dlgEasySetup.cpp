@@ -608,12 +608,17 @@ TPackageEntry TfrmEasySetup::EntryOf(const QTreeWidgetItem* Node) const {
   return PackageEntryOf(*DataList, static_cast<std::size_t>(TOXCheckedTreeView::NodeData(Node)));
 }
 
+// An item the copy refused is no file of the package: no shortcut leads to it, nor a data source.
+bool TfrmEasySetup::Offered(const QTreeWidgetItem* Node) const {
+  return !FSession || FSession->Offers(static_cast<std::size_t>(TOXCheckedTreeView::NodeData(Node)));
+}
+
 // The links of the ticked items first; then the same tree becomes the connection page's: fresh
 // ticks from "connections", and the installed files left out, as only folders can be sources.
 void TfrmEasySetup::CreateShortCuts() {
   std::vector<TPackageEntry> chosen;
   for (QTreeWidgetItem* node : TreeNodes())
-    if (tvShortCuts->GetChecked(node)) chosen.push_back(EntryOf(node));
+    if (tvShortCuts->GetChecked(node) && Offered(node)) chosen.push_back(EntryOf(node));
   if (FSession)
     FSession->CreateShortCuts(chosen, *ShortCutList);
   else
@@ -628,7 +633,7 @@ void TfrmEasySetup::CreateShortCuts() {
     const TPackageEntry entry = EntryOf(node);
     const bool ticked = IsAutoConnection(IncludeTrailingPathDelimiter(entry.RelativePath));
     tvShortCuts->SetChecked(node, ticked, false);
-    if (platform::FileExists(folders.InstalledPathOf(entry)))
+    if (platform::FileExists(folders.InstalledPathOf(entry)) || !Offered(node))
       delete node;
     else if (ticked)
       for (QTreeWidgetItem* n = node; n; n = n->parent()) n->setExpanded(true);

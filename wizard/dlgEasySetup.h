@@ -140,6 +140,7 @@ class TfrmEasySetup : public TForm {
   TPackageFolders PackageFolders() const;
   std::vector<QTreeWidgetItem*> TreeNodes() const;
   TPackageEntry EntryOf(const QTreeWidgetItem* Node) const;
+  bool Offered(const QTreeWidgetItem* Node) const;
   void MergeExternalFileExts();
   // The index of the item's small icon in ImageListHandle; an ".exe" gets an icon of its own.
   int GetIconIndex(const std::string& Path);

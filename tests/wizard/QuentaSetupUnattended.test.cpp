@@ -29,6 +29,7 @@
 #include "platform/FileSystem.h"
 #include "platform/NamedMutex.h"
 #include "support/ForeignLinks.h"
+#include "support/RefusedPackageItems.h"
 
 extern char** environ;
 
@@ -72,6 +73,9 @@ class QuentaSetupUnattended : public ::testing::Test {
     EXPECT_EQ(posix_spawn(&pid, Program.c_str(), &actions, nullptr, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
+    // A run that hangs is killed, so that it fails instead of blocking the tests.
+    std::optional<TWatchdog> guard;
+    if (TimeoutSeconds > 0) guard.emplace(TimeoutSeconds, [pid] { ::kill(pid, SIGKILL); });
     TRun run;
     int lines = 0;
     char buffer[4096];
@@ -84,6 +88,9 @@ class QuentaSetupUnattended : public ::testing::Test {
       }
     }
     ::close(out[0]);
+    siginfo_t ended{};
+    ::waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOWAIT);  // the pid stays the child's
+    guard.reset();
     int status = 0;
     ::waitpid(pid, &status, 0);
     run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -113,6 +120,7 @@ class QuentaSetupUnattended : public ::testing::Test {
   TTempDir Package;
   TTempDir Scratch;
   std::string Program;
+  int TimeoutSeconds = 0;
 };
 
 TEST_F(QuentaSetupUnattended, UpdatesLikeAPersonPressingNextAndTellsByItsExitCode) {
@@ -224,6 +232,47 @@ TEST_F(QuentaSetupUnattended, AFileThatCannotBeUpdatedIsNamedAndTheRestIsDone) {
   EXPECT_NE(run.Output.find("Ошибка обновления файла: \"Locked/a.txt\""), std::string::npos) << run.Output;
   EXPECT_EQ(ReadWholeFile(Common("b.txt")), "new b");
   EXPECT_FALSE(platform::FileExists(Scratch.File("elsewhere/a.txt")));
+}
+
+// Whatever a package holds, only its own regular files reach the client, and the run ends.
+TEST_F(QuentaSetupUnattended, ItemsThatAreNoFilesOfThePackageAreRefusedAndTheRestIsDone) {
+  Client.InstallClient();
+  const std::string secret = "only root may read this";
+  const std::vector<TRefusedItem> refused =
+      PlantRefusedItems(Package.File("QuentaSetupData/Орвел-Квело/"), Scratch, secret);
+  Package.WriteFile("QuentaSetupData/Орвел-Квело/Нормативы/b.txt", "new b");
+  // Shortcuts and data sources go by the same verdict: none for a refused item.
+  Package.WriteFile("settings.ini", "\xEF\xBB\xBF[links]\n1=folder\n2=secret.txt\n3=inside.txt\n"
+                                    "[connections]\n1=folder\n2=Нормативы\n");
+  Client.Root().WriteFile("home/Documents/Орвел-Квело/Нормативы/b.txt", "old b");
+  Client.Root().WriteFile("home/Documents/Орвел-Квело/pipe", "old pipe");
+  Client.Root().MakeDir("home/.local/share/Orvel/OrvelKvelo 7/Client/Settings");
+
+  TimeoutSeconds = 20;
+  const TRun run = Run("-silent");
+  ASSERT_NE(run.ExitCode, -1) << "the update hung\n" << run.Output;
+  EXPECT_EQ(run.ExitCode, 1) << run.Output << run.Errors;
+  for (const TRefusedItem& item : refused) {
+    EXPECT_NE(run.Output.find(item.Line), std::string::npos) << item.RelativePath << "\n" << run.Output;
+    if (item.RelativePath != "pipe") {
+      EXPECT_FALSE(platform::FileOrLinkExists(Docs(item.RelativePath))) << item.RelativePath;
+    }
+  }
+  EXPECT_EQ(run.Output.find("Step: "), std::string::npos) << run.Output;
+  EXPECT_EQ(ReadWholeFile(Docs("pipe")), "old pipe");  // nothing of a refused item is touched
+  EXPECT_FALSE(AnyFileHolds(Docs("QuentaBackup"), "old pipe"));
+  EXPECT_EQ(ReadWholeFile(Docs("Нормативы/b.txt")), "new b");
+  EXPECT_EQ(ReadWholeFile(Docs("real.txt")), "real");
+  EXPECT_FALSE(std::filesystem::is_symlink(Docs("inside.txt")));
+  EXPECT_EQ(ReadWholeFile(Docs("inside.txt")), "real");
+  EXPECT_FALSE(AnyFileHolds(Client.Root().Path(), secret));
+  EXPECT_TRUE(platform::FileExists(Client.Root().File("home/Desktop/inside.txt.desktop")));
+  EXPECT_FALSE(platform::FileOrLinkExists(Client.Root().File("home/Desktop/folder.desktop")));
+  EXPECT_FALSE(platform::FileOrLinkExists(Client.Root().File("home/Desktop/secret.txt.desktop")));
+  const std::string connections = platform::AnsiToUtf8(ReadWholeFile(SettingsFolder() + "Connections.xml"));
+  EXPECT_NE(connections.find("Address=\"" + Docs("Нормативы") + "\""), std::string::npos) << connections;
+  EXPECT_EQ(connections.find("folder"), std::string::npos) << connections;
+  EXPECT_TRUE(FilesOfState(".journal").empty());
 }
 
 // A client folder on a file system too small for the package: a small memory file system mounted

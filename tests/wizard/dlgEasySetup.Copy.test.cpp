@@ -9,6 +9,8 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 
@@ -23,6 +25,7 @@
 #include "platform/NamedMutex.h"
 #include "platform/OSError.h"
 #include "platform/posix/SysCalls.h"
+#include "support/RefusedPackageItems.h"
 
 namespace {
 
@@ -146,6 +149,48 @@ TEST_F(WizardCopy, DuringTheCopyTheStatusNamesTheFileAndAFailureIsShownAndSkippe
   EXPECT_TRUE(LogLines().contains("Ошибка обновления файла: \"Data/Регионы.txt\""));
   EXPECT_EQ(ReadWholeFile(Common("Templates/Itog.xlt")), "Итог 2015");
   EXPECT_EQ(form.lblStatus->Caption(), CopyFinishedText);
+}
+
+// Whatever a package holds, only its own regular files reach the client, and the page finishes.
+TEST_F(WizardCopy, ItemsThatAreNoFilesOfThePackageAreRefusedAndTheRestIsDone) {
+  TTempDir outside;
+  const std::string secret = "only root may read this";
+  const std::vector<TRefusedItem> refused =
+      PlantRefusedItems(Package.File("QuentaSetupData/Орвел-Квело/"), outside, secret);
+  Package.WriteFile("settings.ini", "\xEF\xBB\xBF[links]\n1=folder\n2=secret.txt\n3=inside.txt\n"
+                                    "[connections]\n1=folder\n");
+  TfrmEasySetup& form = Open();
+  {
+    // The copy runs on the window's thread: a hang there ends the test program.
+    TWatchdog guard(20, [] {
+      std::fputs("the copy page hung\n", stderr);
+      std::_Exit(1);
+    });
+    Next();
+  }
+  EXPECT_TRUE(Boxes.Shown.empty()) << Boxes.Shown.front().Text;
+  EXPECT_EQ(form.lblStatus->Caption(), CopyFinishedText);
+  const QStringList lines = LogLines();
+  for (const TRefusedItem& item : refused) {
+    EXPECT_TRUE(lines.contains(QString::fromStdString(item.Line))) << item.Line << "\n" << lines.join('\n').toStdString();
+    EXPECT_FALSE(platform::FileOrLinkExists(Docs(item.RelativePath))) << item.RelativePath;
+  }
+  EXPECT_EQ(ReadWholeFile(Common("Templates/Itog.xlt")), "Итог 2015");
+  EXPECT_EQ(ReadWholeFile(Docs("inside.txt")), "real");
+  EXPECT_FALSE(std::filesystem::is_symlink(Docs("inside.txt")));
+  EXPECT_TRUE(lines.contains("Файл \"inside.txt\" добавлен."));
+  EXPECT_FALSE(AnyFileHolds(Client.Root().Path(), secret));
+
+  // The shortcut and connection pages go by the copy's verdict: a refused item gets no shortcut,
+  // and is offered as no data source.
+  Next();
+  ASSERT_EQ(form.PageState(), psShortCuts);
+  Next();
+  ASSERT_EQ(form.PageState(), psConnections);
+  EXPECT_TRUE(platform::FileExists(Client.Root().File("home/Desktop/inside.txt.desktop")));
+  EXPECT_FALSE(platform::FileOrLinkExists(Client.Root().File("home/Desktop/folder.desktop")));
+  EXPECT_FALSE(platform::FileOrLinkExists(Client.Root().File("home/Desktop/secret.txt.desktop")));
+  EXPECT_TRUE(form.tvShortCuts->findItems("folder", Qt::MatchExactly | Qt::MatchRecursive).isEmpty());
 }
 
 TEST_F(WizardCopy, CancelDuringTheCopy) {
