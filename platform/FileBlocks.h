@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -65,8 +66,13 @@ class TBlockTarget {
 
   const std::string& Target() const { return FErrorName; }
 
-  // Appends Length bytes of Source from Offset.
-  TBlockResult CopyBlock(const TBlockSource& Source, std::uint64_t Offset, std::size_t Length);
+  // Sees the bytes of a block once they are written.
+  using TWrittenBytes = std::function<void(const void* Data, std::size_t Length)>;
+
+  // Appends Length bytes of Source from Offset. With Written the block passes through memory, so
+  // what Written sees is exactly what was written; without it the system may copy it directly.
+  TBlockResult CopyBlock(const TBlockSource& Source, std::uint64_t Offset, std::size_t Length,
+                         const TWrittenBytes* Written = nullptr);
 
   // Read and write for user, group and other (execute too when Executable), extended access
   // entries removed. EOSError when the system refuses.
@@ -83,9 +89,11 @@ class TBlockTarget {
  private:
   std::string FErrorName;
   std::unique_ptr<TNewFile> FFile;
-  TBlockResult CopyBlockData(const TBlockSource& Source, std::uint64_t Offset, std::size_t Length);
+  TBlockResult CopyBlockData(const TBlockSource& Source, std::uint64_t Offset, std::size_t Length,
+                             const TWrittenBytes* Written);
   void StartWriteback(std::size_t Length);
 
+  std::unique_ptr<char[]> FBuffer;  // one block, kept for the whole file
   bool FUseCopyRange = true;  // until the system says it cannot copy between these files
   std::uint64_t FWritten = 0, FHandedToDisk = 0;
 };

@@ -6,6 +6,8 @@
 #include "Runtime.StringList.h"
 #include "Runtime.Strings.h"
 #include "Setup.PackageScan.h"
+#include "Setup.Manifest.h"
+#include "Setup.PackageTrust.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileBlocks.h"
 #include "platform/FileMove.h"
@@ -212,6 +214,10 @@ bool TFileUpdate::UpdateEntry(const TUpdateEntry& Planned) {
   const std::string folder = ExtractFilePath(Rel);
   const std::string name = ExtractFileName(Rel);
 
+  const TManifestEntry* expected = FManifest ? FManifest->Find(Entry.Entry) : nullptr;
+  if (FManifest && !expected)  // appeared after the check
+    throw EPackageChanged(PackageRefusalText({TPackageDifference::pdUnlisted, Rel, {}}));
+
   // Someone else's link on the way would redirect the write, or the backup, out of the folders.
   TFolderResult destination = FolderOf(FDestinations[side], folder, false);
   if (!destination.UntrustedLink.empty()) {
@@ -253,7 +259,7 @@ bool TFileUpdate::UpdateEntry(const TUpdateEntry& Planned) {
   if (FHost.CancelRequested()) return false;
   bool copied = false;
   try {
-    copied = CopyFile(source, destination.Fd, name, target, TCopyKind::ckUpdate);
+    copied = CopyFile(source, destination.Fd, name, target, TCopyKind::ckUpdate, expected);
   } catch (...) {
     if (replaced) MoveBackOriginal(Rel, backup, target);
     throw;
@@ -310,7 +316,7 @@ bool TFileUpdate::CopyFileByBlocks(const std::string& Source, const std::string&
 }
 
 bool TFileUpdate::CopyFile(const std::string& Source, int Folder, const std::string& Name, const std::string& Dest,
-                           TCopyKind Kind) {
+                           TCopyKind Kind, const TManifestEntry* Expected) {
   std::optional<platform::TBlockSource> source;
   try {
     source.emplace(Source);
@@ -318,6 +324,8 @@ bool TFileUpdate::CopyFile(const std::string& Source, int Folder, const std::str
     FHost.ShowMessage("Step: 1 - " + platform::SystemErrorText(e.ErrorCode()));
     return false;
   }
+  if (Expected && source->Size() != Expected->Size)
+    throw EPackageChanged(PackageRefusalText({TPackageDifference::pdSize, Expected->Path, {}}));
   std::optional<platform::TBlockTarget> target;
   try {
     target.emplace(Folder, Name, Dest);
@@ -325,7 +333,7 @@ bool TFileUpdate::CopyFile(const std::string& Source, int Folder, const std::str
     FHost.ShowMessage("Step: 2 - " + platform::SystemErrorText(e.ErrorCode()));
     return false;
   }
-  const bool copied = CopyBlocks(*source, *target);
+  const bool copied = CopyBlocks(*source, *target, Expected);
   if (FHost.CancelRequested() || !copied) return false;  // the temporary goes with the target object
   if (Kind == TCopyKind::ckUpdate)
     target->GrantEveryoneAccess(source->IsExecutable());
@@ -345,14 +353,21 @@ bool TFileUpdate::CopyFile(const std::string& Source, int Folder, const std::str
   return true;
 }
 
-bool TFileUpdate::CopyBlocks(platform::TBlockSource& Source, platform::TBlockTarget& Target) {
+bool TFileUpdate::CopyBlocks(platform::TBlockSource& Source, platform::TBlockTarget& Target,
+                             const TManifestEntry* Expected) {
+  std::optional<TFileHashCheck> check;
+  platform::TBlockTarget::TWrittenBytes hash;
+  if (Expected) {
+    check.emplace(*Expected);
+    hash = [&check](const void* data, std::size_t length) { check->Update(data, length); };
+  }
   const std::uint64_t size = Source.Size();
   std::uint64_t offset = 0;
   int shown = 0;
   while (offset < size) {
     const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(platform::FileBlockSize, size - offset));
     if (FHost.CancelRequested()) return false;
-    if (platform::TBlockResult r = Target.CopyBlock(Source, offset, length); !r) {
+    if (platform::TBlockResult r = Target.CopyBlock(Source, offset, length, check ? &hash : nullptr); !r) {
       const std::string text = platform::SystemErrorText(r.ErrorCode) + BlockDetails(offset, length, size);
       FHost.ShowMessage(r.Failure == platform::bfWrite ? "Ошибка при записи:\r\n" + text : text);
       return false;
@@ -365,5 +380,8 @@ bool TFileUpdate::CopyBlocks(platform::TBlockSource& Source, platform::TBlockTar
       FHost.SetFileProgress(percent);
     }
   }
+  // The temporary goes with the target: the changed bytes never replace anything.
+  if (check && !check->Matches())
+    throw EPackageChanged(PackageRefusalText({TPackageDifference::pdContent, Expected->Path, {}}));
   return true;
 }

@@ -21,6 +21,8 @@
 #include "platform/FolderHandle.h"
 
 class TStringList;
+class TPackageManifest;
+struct TManifestEntry;
 namespace platform {
 class TBlockSource;
 class TBlockTarget;
@@ -57,6 +59,10 @@ class TFileUpdate {
   // Whether this run made the backup folder of package Flag (so what is in it is this run's).
   bool OwnsBackupFolder(int Flag) const { return FBackupClaimed[Flag]; }
   void SetBlockObserver(TBlockObserver Observer) { FBlockObserver = std::move(Observer); }
+  // A verified package: every file copied is hashed from the very bytes written, and one that is
+  // not as Manifest lists it (changed since the check) raises EPackageChanged before it replaces
+  // anything. Null: copied as it is. Manifest must outlive the runs.
+  void SetManifest(const TPackageManifest* Manifest) { FManifest = Manifest; }
 
   // A copy that keeps mode and times (a backup across file systems) or one that gives everyone
   // access (the update). False, after the box that says why, when it failed or was cancelled.
@@ -87,8 +93,8 @@ class TFileUpdate {
   bool MoveIntoBackup(int FromFolder, int ToFolder, const std::string& Name, const std::string& From,
                       const std::string& To);
   bool CopyFile(const std::string& Source, int Folder, const std::string& Name, const std::string& Dest,
-                TCopyKind Kind);
-  bool CopyBlocks(platform::TBlockSource& Source, platform::TBlockTarget& Target);
+                TCopyKind Kind, const TManifestEntry* Expected = nullptr);
+  bool CopyBlocks(platform::TBlockSource& Source, platform::TBlockTarget& Target, const TManifestEntry* Expected);
   void EndEntry();
   void MoveBackOriginal(const std::string& Rel, const std::string& Backup, const std::string& Target);
 
@@ -100,5 +106,6 @@ class TFileUpdate {
   TSide FBackups[2];
   bool FBackupClaimed[2] = {false, false};
   TBlockObserver FBlockObserver;
+  const TPackageManifest* FManifest = nullptr;
   int FFailed = 0;
 };

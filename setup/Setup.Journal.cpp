@@ -179,11 +179,20 @@ std::vector<std::string> FindInterruptedJournals(const std::string& Folder) {
   return found;
 }
 
+void RemoveAddedItems(const std::vector<std::string>& Files, const std::vector<std::string>& Folders) {
+  // An added file's contents may never have reached the disk: an empty or partial file must not stay.
+  for (const std::string& file : Files)
+    if (auto entry = platform::GetLinkEntry(file); entry && (!entry->IsDirectory || entry->IsSymbolicLink))
+      platform::DeleteFile(file);
+  // Deepest first, and only when empty: nothing someone else put there goes.
+  for (auto it = Folders.rbegin(); it != Folders.rend(); ++it) platform::RemoveDir(ExcludeTrailingPathDelimiter(*it));
+}
+
 void RestoreFromJournal(ISetupHost& Host, const std::string& JournalPath) {
   Host.Log(RestoringLine);
   const std::string runId = RunIdOf(JournalPath);
   std::vector<std::pair<std::string, std::string>> backups;
-  std::vector<std::string> shortcuts, addedFolders;
+  std::vector<std::string> shortcuts, addedFiles, addedFolders;
   auto removeTemporary = [&](const std::string& path) {
     if (platform::FileOrLinkExists(path) && platform::DeleteFile(path)) Host.Log(TemporaryRemovedLine(path));
   };
@@ -196,9 +205,7 @@ void RestoreFromJournal(ISetupHost& Host, const std::string& JournalPath) {
         if (!entry.IsDirectory && platform::IsTemporaryOfRun(entry.Name, runId))
           removeTemporary(IncludeTrailingPathDelimiter(record.First) + entry.Name);
     } else if (record.Kind == KindAddedFile) {
-      // Its contents may never have reached the disk: an empty or partial file must not stay.
-      if (auto entry = platform::GetLinkEntry(record.First); entry && (!entry->IsDirectory || entry->IsSymbolicLink))
-        platform::DeleteFile(record.First);
+      addedFiles.push_back(record.First);
     } else if (record.Kind == KindAddedFolder) {
       addedFolders.push_back(record.First);
     } else if (record.Kind == KindBackup) {
@@ -208,7 +215,7 @@ void RestoreFromJournal(ISetupHost& Host, const std::string& JournalPath) {
     }
   }
   RollbackBackups(Host, backups);
-  for (auto it = addedFolders.rbegin(); it != addedFolders.rend(); ++it) platform::RemoveDir(ExcludeTrailingPathDelimiter(*it));
+  RemoveAddedItems(addedFiles, addedFolders);
   for (const std::string& link : shortcuts)
     if (platform::FileOrLinkExists(link) && platform::DeleteFile(link)) Host.Log(ShortcutRemovedLine(link));
   Host.Log(RestoredLine);

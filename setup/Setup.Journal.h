@@ -79,3 +79,6 @@ void RestoreFromJournal(ISetupHost& Host, const std::string& JournalPath);
 
 // Keeps everything as it is and removes the journal.
 void RetireJournal(const std::string& JournalPath);
+// What a run added and a rollback takes away: the files, then the folders (listed parents first)
+// that are empty.
+void RemoveAddedItems(const std::vector<std::string>& Files, const std::vector<std::string>& Folders);

@@ -219,7 +219,8 @@ std::optional<TPackageDifference> FindPackageDifference(const TPackageManifest& 
     if (entry.IsFolder) continue;
     if (static_cast<std::uint64_t>(item->Size) != entry.Size)
       return TPackageDifference{TPackageDifference::pdSize, entry.Path, ""};
-    if (!CompareContents) continue;
+    // "settings.ini" is read by the wizard, never copied: no copy can hash it, so it is hashed here.
+    if (!CompareContents && entry.Path != SettingsFileName) continue;
     std::uint64_t size = 0;
     crypto::TSha256Digest digest;
     try {

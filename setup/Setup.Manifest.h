@@ -62,7 +62,7 @@ struct TPackageDifference {
 };
 
 // The first difference: the manifest's entries in order (present, of their kind and size, and with
-// CompareContents their SHA-256), then items the manifest does not list. Nothing when they agree.
+// CompareContents their SHA-256; "settings.ini"'s always), then items the manifest does not list. Nothing when they agree.
 std::optional<TPackageDifference> FindPackageDifference(const TPackageManifest& Manifest, const std::string& PackageFolder,
                                                         bool CompareContents);
 

@@ -51,6 +51,8 @@ TTrustedKey KeyOf(const std::string& source, const std::function<std::string()>&
 
 }  // namespace
 
+std::string PackageRefusalText(const TPackageDifference& Difference) { return Format(RefusalText, DifferenceText(Difference)); }
+
 std::vector<TTrustedKey> TrustedKeys() {
   std::vector<TTrustedKey> keys;
   if (*CompiledTrustedKey) keys.push_back(KeyOf("built in", [] { return std::string(CompiledTrustedKey); }));
@@ -99,7 +101,7 @@ TPackageCheck CheckPackageWith(const std::vector<TTrustedKey>& Keys, const std::
   try {
     check.Manifest = TPackageManifest::Parse(manifestText);
     if (const auto difference = FindPackageDifference(*check.Manifest, BaseFolder, CompareContents))
-      return Refusal(DifferenceText(*difference));
+      return Refusal(DifferenceText(*difference));  // the same text as PackageRefusalText
   } catch (const Exception& e) {
     return Refusal("опись пакета не прочитана (" + e.Message() + ")");
   }

@@ -39,8 +39,15 @@ struct TPackageCheck {
 // Checks the package in BaseFolder (the folder of "settings.ini" and "QuentaSetupData") against
 // TrustedKeys(). Logs one line when the package was verified or could not be (no trusted key); a
 // refusal goes to Host.ShowError. With CompareContents every file is read and hashed here; without
-// it only presence and sizes are checked, for a copy that hashes what it writes.
-TPackageCheck CheckPackage(ISetupHost& Host, const std::string& BaseFolder, bool CompareContents = true);
+// it only presence and sizes (and "settings.ini", which is read, not copied), for a copy that hashes
+// what it writes.
+TPackageCheck CheckPackage(ISetupHost& Host, const std::string& BaseFolder, bool CompareContents);
+
+// A package file that is not what the verified manifest lists when the copy reads it (changed
+// after the check): the update stops and is rolled back. The message is the refusal's text.
+KV_DECLARE_EXCEPTION(EPackageChanged, Exception);
+// The refusal's text for a difference found by the check or by the copy.
+std::string PackageRefusalText(const TPackageDifference& Difference);
 
 // The same against the given keys; nothing shown or logged.
 TPackageCheck CheckPackageWith(const std::vector<TTrustedKey>& Keys, const std::string& BaseFolder, bool CompareContents);

@@ -66,11 +66,14 @@ TUnattendedResult RunUnattendedUpdate(ISetupHost& Host, const std::string& BaseF
     Host.ShowMessage(NotInstalledText);
     return TUnattendedResult::urNotInstalled;
   }
-  if (CheckPackage(Host, BaseFolder).Refused()) return TUnattendedResult::urNotTrusted;
+  // The contents are hashed by the copy itself, from the bytes it writes.
+  TPackageCheck check = CheckPackage(Host, BaseFolder, false);
+  if (check.Refused()) return TUnattendedResult::urNotTrusted;
   const std::string base = BaseFolder.empty() ? std::string() : IncludeTrailingPathDelimiter(BaseFolder);
   const TPackageFolders folders{base + CommonPackageFolder, base + DocumentPackageFolder,
                                 TKvelo7Information::CommonDataFolder(), TKvelo7Information::MyFolderRoot()};
   TUpdateSession session(Host, folders, TKvelo7Information::CommonSettingFolder());
+  session.SetManifest(std::move(check.Manifest));
   const TPackageRoots& common = session.CommonRoots();
   const TPackageRoots& documents = session.DocumentRoots();
 
@@ -93,6 +96,12 @@ TUnattendedResult RunUnattendedUpdate(ISetupHost& Host, const std::string& BaseF
     session.CreateShortCuts(ticked.Links, shortCutList);
     RegisterConnections(ticked.Folders, settings.IsAutoConnection(std::string(WebServiceHost)), folders);
     session.Commit();
+  } catch (const EPackageChanged& e) {
+    // Changed since the check: the same verdict as a package refused before the copy.
+    Host.ShowError(e.Message());
+    Host.Log(RestoreLine);
+    session.Rollback(shortCutList);
+    return TUnattendedResult::urNotTrusted;
   } catch (const std::exception& e) {
     const std::string text = dynamic_cast<const Exception*>(&e) ? static_cast<const Exception&>(e).Message() : e.what();
     Host.ShowError(RolledBackText + text);

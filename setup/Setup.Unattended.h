@@ -15,7 +15,8 @@ enum class TUnattendedResult {
   urNotInstalled = 3,    // no installed client: nothing touched
   urRolledBack = 4,      // an error ended the work and the update was rolled back
   urNoSpace = 5,         // not enough disk space: nothing touched
-  urNotTrusted = 6,      // the package is damaged or not signed by a trusted key: nothing touched
+  urNotTrusted = 6,      // the package is damaged or not signed by a trusted key: nothing touched, or
+                         // (a file changed after the check) the update rolled back
 };
 
 // Runs the update of the package in BaseFolder (with or without trailing separator). Lines of the

@@ -78,9 +78,16 @@ void TUpdateSession::Begin(const TStringList& DataList, const std::string& Journ
   }
   plan.TemporaryFolders = temporaries.Take();
   plan.AddedFolders = added.Take();
+  FAddedFiles = plan.AddedFiles;
+  FAddedFolders = plan.AddedFolders;
   FJournal = std::make_unique<TUpdateJournal>(JournalFolder);
   platform::SetTemporaryRunId(FJournal->RunId());
   FJournal->Begin(plan);
+}
+
+void TUpdateSession::SetManifest(std::optional<TPackageManifest> Manifest) {
+  FManifest = std::move(Manifest);
+  FUpdate->SetManifest(FManifest ? &*FManifest : nullptr);
 }
 
 bool TUpdateSession::CopyData() { return FUpdate->Run(FEntries); }
@@ -131,6 +138,7 @@ void TUpdateSession::Rollback(const TStringList& ShortCutList) {
   if (FUpdate->OwnsBackupFolder(0)) backups.emplace_back(FCommon.Backup, FCommon.Destination);
   if (FUpdate->OwnsBackupFolder(1)) backups.emplace_back(FDocuments.Backup, FDocuments.Destination);
   RollbackBackups(FHost, backups);
+  RemoveAddedItems(FAddedFiles, FAddedFolders);
   DeleteShortCuts(ShortCutList);
   if (FJournal) FJournal->Retire();
   FJournal.reset();

@@ -36,6 +36,7 @@
 
 #include "Setup.FileUpdate.h"
 #include "Setup.Host.h"
+#include "Setup.Manifest.h"
 #include "Setup.PackageEntries.h"
 
 class TStringList;
@@ -55,6 +56,9 @@ class TUpdateSession {
   // Step 2 for the entries of DataList, the journal in JournalFolder. EOSError when the journal
   // cannot be written: nothing changed.
   void Begin(const TStringList& DataList, const std::string& JournalFolder);
+  // The verified manifest of the package (none: not verified). With one, the copy hashes what it
+  // writes and raises EPackageChanged for a file not as listed; the caller then rolls back.
+  void SetManifest(std::optional<TPackageManifest> Manifest);
   // The copy of every entry Begin planned (Setup.FileUpdate). False when a cancel stopped it.
   bool CopyData();
   // The entries as Begin planned them, in the order of DataList: what the later pages go by, so
@@ -71,8 +75,8 @@ class TUpdateSession {
 
   // Step 6. EOSError when the file systems cannot be synced; the journal then stays.
   void Commit();
-  // Everything moved into the backups back, the shortcuts of ShortCutList deleted, the journal
-  // retired.
+  // Everything moved into the backups back, the files and folders the run added removed, the
+  // shortcuts of ShortCutList deleted, the journal retired.
   void Rollback(const TStringList& ShortCutList);
 
  private:
@@ -83,5 +87,7 @@ class TUpdateSession {
   std::unique_ptr<TUpdateJournal> FJournal;
   std::unique_ptr<TFileUpdate> FUpdate;
   TUpdateEntries FEntries;
+  std::optional<TPackageManifest> FManifest;
+  std::vector<std::string> FAddedFiles, FAddedFolders;
   bool FMadeShortcuts = false;
 };

@@ -547,7 +547,9 @@ void TfrmEasySetup::CopyData() {
     SetPageState(psConnections);
     return;
   }
-  if (CheckPackage(*FSetupHost, FBaseFolder).Refused()) {
+  // The contents are hashed by the copy itself, from the bytes it writes.
+  TPackageCheck check = CheckPackage(*FSetupHost, FBaseFolder, false);
+  if (check.Refused()) {
     StartInstall = false;
     lblFinish->SetCaption(AbortedText);
     SetPageState(psConnections);
@@ -561,6 +563,7 @@ void TfrmEasySetup::CopyData() {
   pbCurrentProgress->show();
   lblNext->SetFontColor(DisabledLabelColor);
   FSession = std::make_unique<TUpdateSession>(*FSetupHost, PackageFolders(), TKvelo7Information::CommonSettingFolder());
+  FSession->SetManifest(std::move(check.Manifest));
   BackUpCommonFolder = FSession->CommonRoots().Backup;
   BackUpAppFolder = FSession->DocumentRoots().Backup;
 
@@ -584,7 +587,15 @@ void TfrmEasySetup::CopyData() {
   MergeExternalFileExts();
   pbStatus->setRange(0, static_cast<int>(DataList->Count()));
   pbStatus->setValue(0);
-  FSession->CopyData();
+  try {
+    FSession->CopyData();
+  } catch (const EPackageChanged& e) {
+    // Rolled back before the box, then the window ends as after a cancel of the copy.
+    Log(RestoreLine);
+    Rollback();
+    FMessageBoxes.Error(this, e.Message(), ApplicationTitle);
+    BreakInstall = true;
+  }
 }
 
 void TfrmEasySetup::Rollback() {

@@ -44,7 +44,8 @@ const char HelpText[] =
     "  3  no installed client: nothing touched\n"
     "  4  an error ended the work and the update was rolled back\n"
     "  5  not enough disk space: nothing touched\n"
-    "  6  the package is damaged or not signed by a trusted key: nothing touched\n"
+    "  6  the package is damaged or not signed by a trusted key: nothing touched (a file changed\n"
+    "     after the check is found by the copy, and the update is rolled back)\n"
     "Exit codes of -restore-only: 0 restored (or nothing to restore), 1 some files stayed in the backup.\n";
 
 // "-log FILE" names the log; otherwise a new one in the state folder. None when it cannot be

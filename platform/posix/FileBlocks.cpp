@@ -62,8 +62,9 @@ TBlockTarget::~TBlockTarget() = default;
 
 void TBlockTarget::Abandon() { FFile->Abandon(); }
 
-TBlockResult TBlockTarget::CopyBlock(const TBlockSource& Source, std::uint64_t Offset, std::size_t Length) {
-  TBlockResult result = CopyBlockData(Source, Offset, Length);
+TBlockResult TBlockTarget::CopyBlock(const TBlockSource& Source, std::uint64_t Offset, std::size_t Length,
+                                     const TWrittenBytes* Written) {
+  TBlockResult result = CopyBlockData(Source, Offset, Length, Written);
   if (result) StartWriteback(Length);
   return result;
 }
@@ -79,9 +80,10 @@ void TBlockTarget::StartWriteback(std::size_t Length) {
   FHandedToDisk = FWritten;
 }
 
-TBlockResult TBlockTarget::CopyBlockData(const TBlockSource& Source, std::uint64_t Offset, std::size_t Length) {
+TBlockResult TBlockTarget::CopyBlockData(const TBlockSource& Source, std::uint64_t Offset, std::size_t Length,
+                                         const TWrittenBytes* Written) {
   std::size_t done = 0;
-  while (FUseCopyRange && done < Length) {
+  while (FUseCopyRange && !Written && done < Length) {
     off_t in = static_cast<off_t>(Offset + done);
     ssize_t n = Sys().copy_file_range(Source.FHandle, &in, FFile->Handle(), nullptr, Length - done, 0);
     if (n > 0) {
@@ -96,20 +98,22 @@ TBlockResult TBlockTarget::CopyBlockData(const TBlockSource& Source, std::uint64
   }
   if (done == Length) return {};
 
-  auto buffer = std::make_unique_for_overwrite<char[]>(std::min(Length - done, FileBlockSize));
+  if (!FBuffer) FBuffer = std::make_unique_for_overwrite<char[]>(FileBlockSize);
+  char* const buffer = FBuffer.get();
   while (done < Length) {
-    ssize_t n = Sys().pread(Source.FHandle, buffer.get(), std::min(Length - done, FileBlockSize),
+    ssize_t n = Sys().pread(Source.FHandle, buffer, std::min(Length - done, FileBlockSize),
                             static_cast<off_t>(Offset + done));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return {bfRead, errno};
     if (n == 0) return {bfRead, ENODATA};
     for (ssize_t written = 0; written < n;) {
-      ssize_t w = Sys().write(FFile->Handle(), buffer.get() + written, static_cast<std::size_t>(n - written));
+      ssize_t w = Sys().write(FFile->Handle(), buffer + written, static_cast<std::size_t>(n - written));
       if (w < 0 && errno == EINTR) continue;
       if (w < 0) return {bfWrite, errno};
       if (w == 0) return {bfWrite, ENOSPC};
       written += w;
     }
+    if (Written) (*Written)(buffer, static_cast<std::size_t>(n));
     done += static_cast<std::size_t>(n);
   }
   return {};

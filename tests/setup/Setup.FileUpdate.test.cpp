@@ -8,6 +8,8 @@
 #include <cstring>
 #include <fcntl.h>
 
+#include "Setup.Manifest.h"
+#include "Setup.PackageTrust.h"
 #include "UpdateFixture.h"
 #include "platform/FileSystem.h"
 #include "platform/OSError.h"
@@ -315,4 +317,67 @@ TEST_F(FileUpdate, BackupAcrossFileSystemsKeepsModeAndTimes) {
   struct stat st {};
   ASSERT_EQ(::stat(kept.c_str(), &st), 0);
   EXPECT_EQ(st.st_mtime, 1100000000);
+}
+
+// With a verified manifest every block passes through memory and is hashed as written; a file
+// that is not as listed when the copy reads it (changed after the check: here through the
+// system-call table, while its blocks are read) raises before it replaces anything, its original
+// back in place and no temporary left. Without a change the copy is the plain one, byte for byte.
+TEST_F(FileUpdate, AManifestHashesTheWrittenBlocksAndAChangedFileRaises) {
+  static std::string ySource;
+  static bool flipSecondBlock = false;
+  static int copyRanges = 0;
+  enum TChange { None, BytesWhileCopied, SizeSinceCheck, AddedSinceCheck };
+  for (const TChange change : {None, BytesWhileCopied, SizeSinceCheck, AddedSinceCheck}) {
+    SCOPED_TRACE(change);
+    for (const char* folder : {"package", "common"}) std::filesystem::remove_all(Dir.File(folder));
+    Host = {};
+    TPackageManifest manifest;
+    for (const char* name : {"x", "y", "z"}) {
+      const std::string rel = std::string(name) + "/" + name + ".dat";
+      Dir.WriteFile("package/c/" + rel, Contents(name));
+      Dir.WriteFile("common/" + rel, std::string("old ") + name);
+      manifest.Entries.push_back({CommonPackageFolder + rel, false, Contents(name).size(), crypto::Sha256(Contents(name))});
+    }
+    for (const char* folder : {"x", "y", "z"}) manifest.Entries.push_back({CommonPackageFolder + std::string(folder), true});
+    std::sort(manifest.Entries.begin(), manifest.Entries.end(), [](auto& a, auto& b) { return a.Path < b.Path; });
+    if (change == SizeSinceCheck) Dir.WriteFile("package/c/y/y.dat", Contents("y") + "!");
+    if (change == AddedSinceCheck) Dir.WriteFile("package/c/y/extra.dat", "extra");
+    ySource = Package("c/y/y.dat");
+    flipSecondBlock = change == BytesWhileCopied;
+    copyRanges = 0;
+    ScopedSysCall<decltype(SysCalls::copy_file_range)> counted(
+        &SysCalls::copy_file_range, [](int in, off_t* at, int out, off_t* outAt, size_t n, unsigned flags) -> ssize_t {
+          ++copyRanges;
+          return ::copy_file_range(in, at, out, outAt, n, flags);
+        });
+    ScopedSysCall<decltype(SysCalls::pread)> pread(&SysCalls::pread, [](int fd, void* buf, size_t n, off_t at) -> ssize_t {
+      const ssize_t r = ::pread(fd, buf, n, at);
+      if (flipSecondBlock && at == 65536 && r > 0 && PathAt(fd, "") == ySource + "/") static_cast<char*>(buf)[7] ^= 1;
+      return r;
+    });
+    DataList = Scan();
+    TFileUpdate update(Host, CommonRoots(), DocsRoots());
+    update.SetManifest(&manifest);
+    if (change == None) {
+      ASSERT_TRUE(update.Run(DataList));
+      for (const char* name : {"x", "y", "z"}) EXPECT_EQ(Dir.ReadFile(std::string("common/") + name + "/" + name + ".dat"), Contents(name));
+      EXPECT_EQ(copyRanges, 0);
+      continue;
+    }
+    const char* expected[] = {"", "изменено содержимое файла \"QuentaSetupData/Client/y/y.dat\"",
+                              "изменен размер файла \"QuentaSetupData/Client/y/y.dat\"",
+                              "файл \"y/extra.dat\" не указан в описи пакета"};
+    try {
+      update.Run(DataList);
+      ADD_FAILURE() << "no EPackageChanged";
+    } catch (const EPackageChanged& e) {
+      EXPECT_NE(e.Message().find(expected[change]), std::string::npos) << e.Message();
+    }
+    EXPECT_EQ(Dir.ReadFile("common/x/x.dat"), Contents("x"));  // the session's rollback takes it back
+    EXPECT_EQ(Dir.ReadFile("common/y/y.dat"), "old y");
+    EXPECT_EQ(Dir.ReadFile("common/z/z.dat"), "old z");
+    EXPECT_FALSE(platform::FileOrLinkExists(Common("y/extra.dat")));
+    EXPECT_TRUE(Leftovers().empty());
+  }
 }

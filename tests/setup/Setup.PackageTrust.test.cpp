@@ -44,13 +44,13 @@ TEST(PackageTrust, SaysInOneLineWhetherThePackageWasVerifiedAndShowsARefusal) {
   TScopedEnv env(TrustedKeysFolderVariable, folder.Path());
   {
     TRecordingHost host;
-    EXPECT_EQ(CheckPackage(host, package.Path()).Outcome, TPackageCheck::pcNotVerified);
+    EXPECT_EQ(CheckPackage(host, package.Path(), true).Outcome, TPackageCheck::pcNotVerified);
     EXPECT_EQ(host.Lines, std::vector<std::string>{"Пакет обновления не проверен: на компьютере нет доверенных ключей."});
   }
   folder.WriteFile("vendor.pub", MinisignPublicKeyText(key.Public));
   {
     TRecordingHost host;
-    const TPackageCheck check = CheckPackage(host, package.Path());
+    const TPackageCheck check = CheckPackage(host, package.Path(), true);
     EXPECT_EQ(check.Outcome, TPackageCheck::pcVerified);
     ASSERT_TRUE(check.Manifest);
     EXPECT_NE(check.Manifest->Find("QuentaSetupData/Client/a.txt"), nullptr);
@@ -60,7 +60,7 @@ TEST(PackageTrust, SaysInOneLineWhetherThePackageWasVerifiedAndShowsARefusal) {
   }
   package.WriteFile("QuentaSetupData/Client/a.txt", "b");
   TRecordingHost host;
-  EXPECT_TRUE(CheckPackage(host, package.Path()).Refused());
+  EXPECT_TRUE(CheckPackage(host, package.Path(), true).Refused());
   EXPECT_EQ(host.Errors, std::vector<std::string>{
                              "Пакет обновления поврежден или не подписан доверенным ключом: изменено содержимое файла "
                              "\"QuentaSetupData/Client/a.txt\".\r\nОбновление не выполнено, файлы не изменены."});

@@ -320,7 +320,7 @@ TEST_F(QuentaSetupUnattended, APackageNotAsATrustedKeySignedItIsRefusedWithNothi
   };
   const std::string hash = crypto::HexEncode(crypto::BytesOf(crypto::Sha256("x")));
   const std::vector<std::pair<std::string, std::function<void()>>> tamperings = {
-      {"one byte", [&] { Package.WriteFile("QuentaSetupData/Client/Templates/Itog.xlt", "Итог 2016"); }},
+      {"one byte more", [&] { Package.WriteFile("QuentaSetupData/Client/Templates/Itog.xlt", "Итог 2015!"); }},
       {"a file removed", [&] { std::filesystem::remove(Package.File("QuentaSetupData/Орвел-Квело/Нормативы/Сборник 01.txt")); }},
       {"a file added", [&] { Package.WriteFile("QuentaSetupData/Client/Tools/extra.exe", "MZ"); }},
       {"settings.ini changed", [&] { Package.WriteFile("settings.ini", "[CommonSettings.XML]\nExternalFileExts=.exe\n"); }},
@@ -356,6 +356,43 @@ TEST_F(QuentaSetupUnattended, APackageNotAsATrustedKeySignedItIsRefusedWithNothi
   EXPECT_NE(run.Output.find("Пакет обновления проверен: подписан доверенным ключом " + KeyIdText(vendor.Public.Id) +
                             ", версия пакета 7.2.0.16."), std::string::npos) << run.Output;
   EXPECT_EQ(ReadWholeFile(Common("Templates/Itog.xlt")), "Итог 2015");
+}
+
+// The check before the copy reads no contents: a file whose bytes changed since the signing but
+// not its size is found by the copy, which hashes the very bytes it writes. The file is the last
+// one copied, so the update is rolled back: the replaced original back, the added file gone.
+TEST_F(QuentaSetupUnattended, AFileChangedSinceTheCheckRollsTheUpdateBack) {
+  Client.InstallClient();
+  Client.Root().WriteFile("common/Orvel/OrvelKvelo 7/Client/Templates/Itog.xlt", "Итог 2014");
+  const TMinisignKeyPair vendor = NewMinisignKeyPair();
+  Client.Root().WriteFile("trusted-keys/vendor.pub", MinisignPublicKeyText(vendor.Public));
+  Package.WriteFile("QuentaSetupData/Client/Templates/Itog.xlt", "Итог 2015");
+  Package.WriteFile("QuentaSetupData/Client/Tools/new.bin", std::string(300000, 'n'));
+  Package.WriteFile("QuentaSetupData/Орвел-Квело/Нормативы/Сборник 01.txt", "Сборник 2015");
+  const std::string manifest = BuildPackageManifest(Package.Path(), "7.2.0.16").Text();
+  Package.WriteFile(ManifestFileName, manifest);
+  Package.WriteFile(ManifestSignatureFileName, MinisignSignatureText(vendor.Secret, manifest, "file:QuentaSetupData.manifest"));
+  Package.WriteFile("QuentaSetupData/Орвел-Квело/Нормативы/Сборник 01.txt", "Сборник 2016");
+  const auto common = Contents(Common("")), docs = Contents(Docs(""));
+
+  const TRun run = Run("-silent");
+  EXPECT_EQ(run.ExitCode, 6) << run.Output << run.Errors;
+  EXPECT_NE(run.Errors.find("Пакет обновления поврежден или не подписан доверенным ключом: изменено содержимое файла "
+                            "\"QuentaSetupData/Орвел-Квело/Нормативы/Сборник 01.txt\""),
+            std::string::npos) << run.Errors;
+  EXPECT_NE(run.Output.find("Файл \"Templates/Itog.xlt\" обновлен."), std::string::npos) << run.Output;
+  EXPECT_EQ(ReadWholeFile(Common("Templates/Itog.xlt")), "Итог 2014");
+  EXPECT_FALSE(platform::FileOrLinkExists(Common("Tools/new.bin")));
+  EXPECT_FALSE(platform::FileOrLinkExists(Common("Tools")));
+  EXPECT_FALSE(platform::FileOrLinkExists(Docs("Нормативы/Сборник 01.txt")));
+  EXPECT_TRUE(FilesOfState(".journal").empty());
+  // What is left is at most the empty folder that held the run's backups.
+  auto withoutBackups = [](std::map<std::string, std::string> files) {
+    std::erase_if(files, [](const auto& item) { return item.first.starts_with("QuentaBackup"); });
+    return files;
+  };
+  EXPECT_EQ(withoutBackups(Contents(Common(""))), withoutBackups(common));
+  EXPECT_EQ(withoutBackups(Contents(Docs(""))), withoutBackups(docs));
 }
 
 // The journal is written through before every step; on a disk that makes the 30 runs slow, so the

@@ -20,6 +20,7 @@
 #include "WizardTestSupport.h"
 #include "dlgEasySetup.h"
 #include "Setup.Journal.h"
+#include "Setup.Manifest.h"
 #include "Setup.Minisign.h"
 #include "platform/FileSystem.h"
 #include "platform/NamedMutex.h"
@@ -263,6 +264,34 @@ TEST_F(WizardCopy, AnUnsignedPackageIsRefusedWithNothingTouched) {
   EXPECT_FALSE(platform::FileExists(Settings()));
   EXPECT_FALSE(form.GetStartInstall());
   EXPECT_TRUE(form.lblFinish->Caption().startsWith("Квента установка прервана из-за ошибки."));
+}
+
+// A file whose bytes changed after the signing (its size kept, so the check before the copy passes)
+// is found by the copy's hash: the update is rolled back, a box names the file, and the window
+// ends as after a cancel.
+TEST_F(WizardCopy, AFileChangedSinceTheCheckRollsTheUpdateBackWithABox) {
+  const TMinisignKeyPair vendor = NewMinisignKeyPair();
+  Client.Root().WriteFile("trusted-keys/vendor.pub", MinisignPublicKeyText(vendor.Public));
+  const std::string manifest = BuildPackageManifest(Package.Path(), "7.2.0.16").Text();
+  Package.WriteFile(ManifestFileName, manifest);
+  Package.WriteFile(ManifestSignatureFileName, MinisignSignatureText(vendor.Secret, manifest, "file:QuentaSetupData.manifest"));
+  Package.WriteFile("QuentaSetupData/Орвел-Квело/Нормативы/Сборник 01.txt", "Сборник 2016");
+  TfrmEasySetup& form = Open();
+  Next();
+  ASSERT_EQ(Boxes.Shown.size(), 1u);
+  EXPECT_EQ(Boxes.Shown[0], (TShownBox{mbkError,
+                                      "Пакет обновления поврежден или не подписан доверенным ключом: изменено содержимое "
+                                      "файла \"QuentaSetupData/Орвел-Квело/Нормативы/Сборник 01.txt\".\r\nОбновление не "
+                                      "выполнено, файлы не изменены.",
+                                      "Quenta Setup"}));
+  EXPECT_TRUE(form.GetCloseStatus());
+  EXPECT_TRUE(LogLines().contains("Произвожу процесс восстановления данных."));
+  EXPECT_EQ(ReadWholeFile(Common("Templates/Itog.xlt")), "Итог 2014");
+  EXPECT_EQ(ReadWholeFile(Docs("Нормативы/Сборник 01.txt")), "Сборник 2014");
+  EXPECT_FALSE(platform::FileOrLinkExists(Common("Data/Регионы.txt")));
+  EXPECT_FALSE(platform::FileOrLinkExists(Common("Data")));
+  EXPECT_FALSE(HasBackupOfThisRun(Common("")));
+  EXPECT_FALSE(HasBackupOfThisRun(Docs("")));
 }
 
 }  // namespace
