@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Runtime.DateTime.h"
+#include "Runtime.Exceptions.h"
 #include "Runtime.Strings.h"
 #include "Setup.Manifest.h"
 #include "Setup.Minisign.h"
@@ -171,11 +172,8 @@ int main(int argc, char** argv) {
   } catch (const TUsageError&) {
     std::fputs(kHelp, stderr);
     return 2;
-  } catch (const Exception& e) {
-    std::fprintf(stderr, "quenta-pack: %s\n", e.Message().c_str());
-    return 1;
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "quenta-pack: %s\n", e.what());
+    std::fprintf(stderr, "quenta-pack: %s\n", ExceptionText(e).c_str());
     return 1;
   }
 }
