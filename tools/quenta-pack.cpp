@@ -1,11 +1,9 @@
 // The vendor's signing tool: a key pair, a package's signed manifest, and the check of a package
 // against its manifest, in the file formats of minisign. See --help.
 
-#include <termios.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +16,7 @@
 #include "platform/Clock.h"
 #include "platform/CommandLine.h"
 #include "platform/FileSystem.h"
+#include "platform/Terminal.h"
 
 namespace {
 
@@ -48,18 +47,12 @@ constexpr std::size_t KeyFileLimit = 4096;
 struct TUsageError {};
 
 std::string ReadPassword() {
-  termios saved{};
-  const bool hide = tcgetattr(STDIN_FILENO, &saved) == 0;
-  if (hide) {
-    std::fputs("Password: ", stderr);
-    termios quiet = saved;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-  }
+  auto quiet = std::make_unique<platform::TTerminalEchoOff>();
+  if (quiet->Hidden()) std::fputs("Password: ", stderr);
   std::string line;
   const bool ok = static_cast<bool>(std::getline(std::cin, line));
-  if (hide) {
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+  if (quiet->Hidden()) {
+    quiet.reset();
     std::fputs("\n", stderr);
   }
   if (!ok) throw Exception("no password given for the protected secret key");
