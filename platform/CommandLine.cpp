@@ -1,11 +1,9 @@
 #include "platform/CommandLine.h"
+#include "platform/CommandLineSys.h"
 
 #include "platform/NameFolding.h"
 
 namespace platform {
-
-// The system primitive: the running executable's path, or "".
-std::string ExecutableFileNameSys();
 
 namespace {
 // Written once by main() before other code runs, read afterwards; tests replace it in between.

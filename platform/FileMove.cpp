@@ -36,14 +36,14 @@ void MoveInto(const std::string& from, const std::string& to, const std::string&
     const std::string source = from + "/" + entry.Name;
     const std::string dest = to + "/" + entry.Name;
     if (!entry.IsDirectory || entry.IsSymbolicLink) {
-      if (int error = MoveFileKeepingAttributes(source, dest)) failures.push_back({relative + entry.Name, error});
+      if (!MoveFileKeepingAttributes(source, dest)) failures.push_back({relative + entry.Name, LastErrorCode()});
       continue;
     }
     const std::string folder = relative + entry.Name + "/";
     auto existing = GetLinkEntry(dest);
     if (!existing) {
       if (RenameFile(source, dest)) continue;
-      if (LastErrorCode() != EXDEV || !CreateDir(dest)) {
+      if (!IsCrossDeviceError(LastErrorCode()) || !CreateDir(dest)) {
         failures.push_back({folder, LastErrorCode()});
         continue;
       }
@@ -63,9 +63,9 @@ void MoveInto(const std::string& from, const std::string& to, const std::string&
 }
 }  // namespace
 
-int MoveFileKeepingAttributes(const std::string& From, const std::string& To) {
-  if (RenameFile(From, To)) return 0;
-  if (int error = LastErrorCode(); error != EXDEV) return error;
+bool MoveFileKeepingAttributes(const std::string& From, const std::string& To) {
+  if (RenameFile(From, To)) return true;
+  if (!IsCrossDeviceError(LastErrorCode())) return false;
   try {
     auto entry = GetLinkEntry(From);
     if (entry && entry->IsSymbolicLink) {
@@ -75,9 +75,10 @@ int MoveFileKeepingAttributes(const std::string& From, const std::string& To) {
       CopyKeepingAttributes(From, To);
     }
   } catch (const EOSError& e) {
-    return e.ErrorCode();
+    SetLastErrorCode(e.ErrorCode());
+    return false;
   }
-  return DeleteFile(From) ? 0 : LastErrorCode();
+  return DeleteFile(From);
 }
 
 std::vector<TMoveFailure> MoveFolderContents(const std::string& From, const std::string& To) {

@@ -8,9 +8,9 @@
 
 namespace platform {
 
-// Moves one file or symbolic link over To (replacing a file or link there). 0, or the system's
-// error code of what failed; the source is deleted only after its copy is in place.
-int MoveFileKeepingAttributes(const std::string& From, const std::string& To);
+// Moves one file or symbolic link over To (replacing a file or link there). False, the code of what
+// failed left for LastErrorCode(); the source is deleted only after its copy is in place.
+bool MoveFileKeepingAttributes(const std::string& From, const std::string& To);
 
 struct TMoveFailure {
   std::string Path;  // relative to the source folder; folders end with "/"

@@ -45,12 +45,12 @@ struct TChildFolder {
 // Enters (and with Create makes, mode 0777 less the umask) the folder Name inside Parent.
 TChildFolder OpenChildFolder(int Parent, const std::string& Name, bool Create);
 
-// Makes Name inside Folder exclusively: false with errno EEXIST when something is there.
+// Makes Name inside Folder exclusively: false with LastErrorCode() EEXIST when something is there.
 bool MakeFolderAt(int Folder, const std::string& Name);
 // Renames From (inside FromFolder) to To (inside ToFolder), never over an existing entry: false,
-// errno set (EEXIST when something is at To), when the system refuses.
+// its code left for LastErrorCode() (EEXIST when something is at To), when the system refuses.
 bool RenameNoReplace(int FromFolder, const std::string& From, int ToFolder, const std::string& To);
-// Renames over whatever is at To. False, errno set.
+// Renames over whatever is at To. False, its code left for LastErrorCode().
 bool RenameReplacing(int FromFolder, const std::string& From, int ToFolder, const std::string& To);
 bool RemoveFileAt(int Folder, const std::string& Name);
 bool RemoveFolderAt(int Folder, const std::string& Name);  // only an empty one

@@ -4,6 +4,7 @@
 // The POSIX backend maps them onto the freedesktop base and user directories ("~" is HomeFolder()
 // of Environment.h):
 //   CSIDL_APPDATA (26)                          $XDG_DATA_HOME, default ~/.local/share
+//   CSIDL_LOCAL_APPDATA (28)                    $XDG_STATE_HOME, default ~/.local/state
 //   CSIDL_COMMON_APPDATA (35)                   $ORVEL_COMMON_APPDATA, default /var/lib
 //   CSIDL_PERSONAL (5)                          XDG_DOCUMENTS_DIR of user-dirs.dirs, default ~/Documents
 //   CSIDL_DESKTOP (0), CSIDL_DESKTOPDIRECTORY (16)  XDG_DESKTOP_DIR of user-dirs.dirs, default ~/Desktop
@@ -21,6 +22,7 @@ inline constexpr int CSIDL_DESKTOP = 0;
 inline constexpr int CSIDL_PERSONAL = 5;
 inline constexpr int CSIDL_DESKTOPDIRECTORY = 16;
 inline constexpr int CSIDL_APPDATA = 26;
+inline constexpr int CSIDL_LOCAL_APPDATA = 28;
 inline constexpr int CSIDL_COMMON_APPDATA = 35;
 
 // The folder's path without trailing separator (the root stays "/"). The folder is not created and

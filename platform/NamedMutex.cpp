@@ -1,4 +1,5 @@
 #include "platform/NamedMutex.h"
+#include "platform/NamedMutexSys.h"
 
 #include <cerrno>
 #include <string>
@@ -6,10 +7,6 @@
 #include "platform/OSError.h"
 
 namespace platform {
-
-// The system primitives: take the name (a handle, or -1 with the error code), give it back.
-int AcquireNamedMutexSys(std::string_view name, int& errorCode);
-void ReleaseNamedMutexSys(int handle);
 
 namespace {
 std::string Context(std::string_view name) { return "Named mutex \"" + std::string(name) + "\""; }

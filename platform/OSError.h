@@ -18,6 +18,11 @@ class EOSError : public Exception {
 namespace platform {
 // The calling thread's last error code (errno here).
 int LastErrorCode();
+// Leaves an error code for LastErrorCode(), as a failing call does.
+void SetLastErrorCode(int errorCode);
+// What an error code means, for callers that take a different way on it.
+bool IsCrossDeviceError(int errorCode);  // a rename across file systems
+bool IsLinkLoopError(int errorCode);     // too many symbolic links on the way
 // The system's text for an error code.
 std::string SystemErrorText(int errorCode);
 // Raises EOSError for the calling thread's last error code.

@@ -4,6 +4,6 @@
 #include <cstddef>
 
 namespace platform {
-// Fills the buffer; returns 0, or the system's error code when the generator fails.
-[[nodiscard]] int FillRandomBytes(void* buffer, std::size_t count);
+// Fills the buffer; false, its code left for LastErrorCode(), when the generator fails.
+[[nodiscard]] bool FillRandomBytes(void* buffer, std::size_t count);
 }  // namespace platform

@@ -1,4 +1,5 @@
 #include "platform/Registry.h"
+#include "platform/RegistrySys.h"
 
 #include <map>
 #include <mutex>
@@ -6,9 +7,6 @@
 #include "platform/RegistryFile.h"
 
 namespace platform {
-
-// The system primitive: the hive file's bytes, or nothing when there is no such file.
-std::optional<std::string> ReadRegistryFileSys(const std::string& fileName);
 
 bool TRegistryKey::ValueExists(std::string_view name) const { return FindValue(name) != nullptr; }
 

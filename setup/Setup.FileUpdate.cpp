@@ -281,7 +281,7 @@ void TFileUpdate::Failed(const std::string& Rel) {
 }
 
 void TFileUpdate::MoveBackOriginal(const std::string& Rel, const std::string& Backup, const std::string& Target) {
-  const bool restored = platform::MoveFileKeepingAttributes(Backup, Target) == 0;
+  const bool restored = platform::MoveFileKeepingAttributes(Backup, Target);
   FHost.Log(restored ? RestoredLine(Rel) : NotRestoredLine(Rel));
 }
 
@@ -295,10 +295,10 @@ void TFileUpdate::EndEntry() {
 bool TFileUpdate::MoveIntoBackup(int FromFolder, int ToFolder, const std::string& Name, const std::string& From,
                                  const std::string& To) {
   if (platform::RenameNoReplace(FromFolder, Name, ToFolder, Name)) return true;
-  if (platform::LastErrorCode() != EXDEV) return false;
+  if (!platform::IsCrossDeviceError(platform::LastErrorCode())) return false;
   if (platform::EntryKindAt(FromFolder, Name) == platform::TEntryKind::ekLink) {
     if (platform::FileOrLinkExists(To)) return false;
-    return platform::MoveFileKeepingAttributes(From, To) == 0;
+    return platform::MoveFileKeepingAttributes(From, To);
   }
   try {
     if (!CopyFile(From, ToFolder, Name, To, TCopyKind::ckBackup)) return false;

@@ -11,10 +11,10 @@
 #include "platform/Environment.h"
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
+#include "platform/KnownFolders.h"
 #include "platform/OSError.h"
 #include "platform/Random.h"
 
-#include <cerrno>
 
 namespace {
 
@@ -96,7 +96,7 @@ std::string RunIdOf(const std::string& journal) {
 
 std::string NewJournalName() {
   unsigned char random[6];
-  if (int error = platform::FillRandomBytes(random, sizeof random); error != 0) throw EOSError(error);
+  if (!platform::FillRandomBytes(random, sizeof random)) platform::RaiseLastOSError();
   std::string name = JournalPrefix;
   for (unsigned char b : random) name += IntToHex(b, 2);
   return name + JournalExtension;
@@ -105,13 +105,8 @@ std::string NewJournalName() {
 }  // namespace
 
 std::string SetupStateFolder() {
-  std::string base = platform::GetEnvironmentVariableOr("XDG_STATE_HOME", "");
-  if (!base.starts_with('/')) {
-    std::optional<std::string> home = platform::HomeFolder();
-    if (!home) throw EOSError(ENOENT, "XDG_STATE_HOME");
-    base = IncludeTrailingPathDelimiter(*home) + ".local/state";
-  }
-  return IncludeTrailingPathDelimiter(base) + "orvel/quenta-setup/";
+  return IncludeTrailingPathDelimiter(platform::GetSpecialFolderPath(platform::CSIDL_LOCAL_APPDATA)) +
+         "orvel/quenta-setup/";
 }
 
 TUpdateJournal::TUpdateJournal(const std::string& Folder) {

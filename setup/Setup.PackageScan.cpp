@@ -3,12 +3,12 @@
 #include <any>
 #include <vector>
 
-#include <cerrno>
 
 #include "Runtime.Format.h"
 #include "Runtime.StringList.h"
 #include "Runtime.Strings.h"
 #include "platform/FileSystem.h"
+#include "platform/OSError.h"
 
 namespace {
 constexpr char LinkNameFile[] = "linkname.txt";
@@ -25,7 +25,7 @@ std::string RefusalReason(const platform::TFileVerdict& Verdict) {
   switch (Verdict.Kind) {
     case fkLinkOutside: return "символическая ссылка ведет за пределы пакета";
     case fkLinkBroken:
-      return Verdict.ErrorCode == ELOOP ? "символическая ссылка зациклена" : "символическая ссылка никуда не ведет";
+      return platform::IsLinkLoopError(Verdict.ErrorCode) ? "символическая ссылка зациклена" : "символическая ссылка никуда не ведет";
     case fkPipe: return "это именованный канал, а не обычный файл";
     case fkSocket: return "это сокет, а не обычный файл";
     case fkDevice: return "это файл устройства, а не обычный файл";

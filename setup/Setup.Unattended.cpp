@@ -103,7 +103,7 @@ TUnattendedResult RunUnattendedUpdate(ISetupHost& Host, const std::string& BaseF
     session.Rollback(shortCutList);
     return TUnattendedResult::urNotTrusted;
   } catch (const std::exception& e) {
-    const std::string text = dynamic_cast<const Exception*>(&e) ? static_cast<const Exception&>(e).Message() : e.what();
+    const std::string text = ExceptionText(e);
     Host.ShowError(RolledBackText + text);
     Host.Log(RestoreLine);
     session.Rollback(shortCutList);

@@ -1,11 +1,9 @@
 // Lists a WebDAV folder as the client sees it: one row per entry of the server's answer (the
 // folder itself first), with name, folder mark or size, change date and status. See --help.
 
-#include <termios.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +12,7 @@
 #include "Common.Net.WinInet.h"
 #include "Runtime.DateTime.h"
 #include "Runtime.Strings.h"
+#include "platform/Terminal.h"
 
 namespace {
 const char* const kHelp =
@@ -28,17 +27,12 @@ const char* const kHelp =
     "Exit code: 0 listed, 1 the listing failed (the reason on standard error), 2 wrong usage.\n";
 
 std::string ReadLine(bool echo) {
-  termios saved{};
-  const bool hide = !echo && tcgetattr(STDIN_FILENO, &saved) == 0;
-  if (hide) {
-    termios quiet = saved;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-  }
+  std::unique_ptr<platform::TTerminalEchoOff> quiet;
+  if (!echo) quiet = std::make_unique<platform::TTerminalEchoOff>();
   std::string line;
   const bool ok = static_cast<bool>(std::getline(std::cin, line));
-  if (hide) {
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+  if (quiet && quiet->Hidden()) {
+    quiet.reset();
     std::fputs("\n", stderr);
   }
   if (!ok) throw EAbort("Operation aborted");
@@ -47,7 +41,7 @@ std::string ReadLine(bool echo) {
 
 // The credential dialog of a terminal; without one there is nobody to ask.
 TCredentialsAnswer AskOnTerminal(TCredentialsQuery& Query) {
-  if (!isatty(STDIN_FILENO)) return caNoRetry;
+  if (!platform::StandardInputIsTerminal()) return caNoRetry;
   std::fprintf(stderr, "%s asks for a login%s%s%s.\n", Query.ForProxy ? "The proxy" : Query.Url.c_str(),
                Query.Realm.empty() ? "" : " (", Query.Realm.c_str(), Query.Realm.empty() ? "" : ")");
   std::fputs("Login (empty to give up): ", stderr);

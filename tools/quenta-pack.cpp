@@ -1,15 +1,14 @@
 // The vendor's signing tool: a key pair, a package's signed manifest, and the check of a package
 // against its manifest, in the file formats of minisign. See --help.
 
-#include <termios.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "Runtime.DateTime.h"
+#include "Runtime.Exceptions.h"
 #include "Runtime.Strings.h"
 #include "Setup.Manifest.h"
 #include "Setup.Minisign.h"
@@ -17,6 +16,7 @@
 #include "platform/Clock.h"
 #include "platform/CommandLine.h"
 #include "platform/FileSystem.h"
+#include "platform/Terminal.h"
 
 namespace {
 
@@ -47,18 +47,12 @@ constexpr std::size_t KeyFileLimit = 4096;
 struct TUsageError {};
 
 std::string ReadPassword() {
-  termios saved{};
-  const bool hide = tcgetattr(STDIN_FILENO, &saved) == 0;
-  if (hide) {
-    std::fputs("Password: ", stderr);
-    termios quiet = saved;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-  }
+  auto quiet = std::make_unique<platform::TTerminalEchoOff>();
+  if (quiet->Hidden()) std::fputs("Password: ", stderr);
   std::string line;
   const bool ok = static_cast<bool>(std::getline(std::cin, line));
-  if (hide) {
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+  if (quiet->Hidden()) {
+    quiet.reset();
     std::fputs("\n", stderr);
   }
   if (!ok) throw Exception("no password given for the protected secret key");
@@ -171,11 +165,8 @@ int main(int argc, char** argv) {
   } catch (const TUsageError&) {
     std::fputs(kHelp, stderr);
     return 2;
-  } catch (const Exception& e) {
-    std::fprintf(stderr, "quenta-pack: %s\n", e.Message().c_str());
-    return 1;
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "quenta-pack: %s\n", e.what());
+    std::fprintf(stderr, "quenta-pack: %s\n", ExceptionText(e).c_str());
     return 1;
   }
 }

@@ -205,10 +205,8 @@ template <class F>
 void TfrmEasySetup::Guarded(F&& body) {
   try {
     body();
-  } catch (const Exception& e) {
-    ShowException(e.Message());
   } catch (const std::exception& e) {
-    ShowException(e.what());
+    ShowException(ExceptionText(e));
   } catch (...) {
     ShowException(UnknownErrorText);
   }

@@ -84,7 +84,7 @@ std::optional<int> RunWithoutWindow() {
     return static_cast<int>(
         RunUnattendedUpdate(host, ExtractFilePath(platform::ExecutableFileName()), SetupStateFolder()));
   } catch (const std::exception& e) {  // before anything was touched: the state folder is unusable
-    host.ShowError(dynamic_cast<const Exception*>(&e) ? static_cast<const Exception&>(e).Message() : e.what());
+    host.ShowError(ExceptionText(e));
     return static_cast<int>(TUnattendedResult::urRolledBack);
   }
 }
@@ -109,11 +109,8 @@ int main(int argc, char** argv) {
   std::unique_ptr<TfrmEasySetup> form;
   try {
     form = std::make_unique<TfrmEasySetup>(ExtractFilePath(platform::ExecutableFileName()), *boxes, nullptr, log.get());
-  } catch (const Exception& e) {
-    boxes->Error(nullptr, e.Message(), "Quenta Setup");
-    return 1;
   } catch (const std::exception& e) {
-    boxes->Error(nullptr, e.what(), "Quenta Setup");
+    boxes->Error(nullptr, ExceptionText(e), "Quenta Setup");
     return 1;
   }
   form->show();

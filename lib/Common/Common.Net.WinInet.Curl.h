@@ -4,6 +4,8 @@
 
 #include <curl/curl.h>
 
+#include "Runtime.ScopedReplacement.h"
+
 namespace kv::curl {
 
 struct CurlCalls {
@@ -37,18 +39,8 @@ CurlCalls& Curl();
 
 // Replaces one entry for the lifetime of the object.
 template <class Fn>
-class ScopedCurlCall {
- public:
-  ScopedCurlCall(Fn CurlCalls::*member, Fn replacement) : FMember(member), FSaved(Curl().*member) {
-    Curl().*member = replacement;
-  }
-  ~ScopedCurlCall() { Curl().*FMember = FSaved; }
-  ScopedCurlCall(const ScopedCurlCall&) = delete;
-  ScopedCurlCall& operator=(const ScopedCurlCall&) = delete;
-
- private:
-  Fn CurlCalls::*FMember;
-  Fn FSaved;
+struct ScopedCurlCall : ScopedReplacement<CurlCalls, Fn> {
+  ScopedCurlCall(Fn CurlCalls::*member, Fn replacement) : ScopedReplacement<CurlCalls, Fn>(Curl(), member, replacement) {}
 };
 
 }  // namespace kv::curl

@@ -369,7 +369,8 @@ std::string ConcatWithDelimiter(std::span<const std::string> Parts, char Delimit
 
 std::string NewGUIDString(bool WithBraces) {
   std::uint8_t bytes[16];
-  if (int error = platform::FillRandomBytes(bytes, sizeof bytes)) throw EAPICallError(platform::SystemErrorText(error));
+  if (!platform::FillRandomBytes(bytes, sizeof bytes))
+    throw EAPICallError(platform::SystemErrorText(platform::LastErrorCode()));
   bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0F) | 0x40);  // version 4: random
   bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3F) | 0x80);  // the standard variant
   static constexpr char kDigits[] = "0123456789ABCDEF";

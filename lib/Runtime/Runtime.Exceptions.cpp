@@ -25,6 +25,11 @@ std::string TypeName(const std::type_info& type) {
 
 std::string ExceptionClassName(const std::exception& e) { return TypeName(typeid(e)); }
 
+std::string ExceptionText(const std::exception& e) {
+  const auto* ours = dynamic_cast<const Exception*>(&e);
+  return ours ? ours->Message() : e.what();
+}
+
 std::string Exception::ClassName() const { return ExceptionClassName(*this); }
 
 void AbstractError() { throw EAbstractError("Abstract Error"); }

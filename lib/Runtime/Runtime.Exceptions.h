@@ -33,6 +33,8 @@ class Exception : public std::exception {
 std::string TypeName(const std::type_info& type);
 // The run-time class name of any exception object, as Exception::ClassName gives it.
 std::string ExceptionClassName(const std::exception& e);
+// The text of any caught exception: the whole message of ours (what() stops at a NUL), what() of others.
+std::string ExceptionText(const std::exception& e);
 
 // Declares a plain exception class without fields of its own.
 #define KV_DECLARE_EXCEPTION(Name, Base) \

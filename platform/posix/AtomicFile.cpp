@@ -38,7 +38,7 @@ const std::string& TemporaryRunId() {
   std::string& id = RunIdStorage();
   if (id.empty()) {
     std::uint64_t random = 0;
-    if (int error = FillRandomBytes(&random, sizeof random); error != 0) throw EOSError(error);
+    if (!FillRandomBytes(&random, sizeof random)) RaiseLastOSError();
     id = IntToHex(random & 0xFFFFFFFFFFFFull, 12);
   }
   return id;

@@ -2,6 +2,7 @@
 
 #include "SysCalls.h"
 #include "platform/CommandLine.h"
+#include "platform/CommandLineSys.h"
 
 namespace platform {
 

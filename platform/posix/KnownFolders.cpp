@@ -9,6 +9,7 @@
 #include "platform/FileSystem.h"
 #include "platform/OSError.h"
 #include "platform/KnownFolders.h"
+#include "platform/KnownFoldersSys.h"
 
 namespace platform {
 namespace {
@@ -99,6 +100,10 @@ std::string SpecialFolderPathSys(int csidl) {
     case CSIDL_APPDATA: {
       if (auto data = AbsoluteVariable("XDG_DATA_HOME")) return *data;
       return BelowHome(RequireHome(), ".local/share");
+    }
+    case CSIDL_LOCAL_APPDATA: {
+      if (auto state = AbsoluteVariable("XDG_STATE_HOME")) return *state;
+      return BelowHome(RequireHome(), ".local/state");
     }
     case CSIDL_COMMON_APPDATA:
       return GetEnvironmentVariableOr("ORVEL_COMMON_APPDATA", "/var/lib");

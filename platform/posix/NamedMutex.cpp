@@ -7,6 +7,7 @@
 
 #include "SysCalls.h"
 #include "platform/NamedMutex.h"
+#include "platform/NamedMutexSys.h"
 
 namespace platform {
 using posix::Sys;

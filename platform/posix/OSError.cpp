@@ -5,6 +5,9 @@
 
 namespace platform {
 int LastErrorCode() { return errno; }
+void SetLastErrorCode(int errorCode) { errno = errorCode; }
+bool IsCrossDeviceError(int errorCode) { return errorCode == EXDEV; }
+bool IsLinkLoopError(int errorCode) { return errorCode == ELOOP; }
 
 std::string SystemErrorText(int errorCode) {
   char buffer[256];

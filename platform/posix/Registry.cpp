@@ -2,6 +2,7 @@
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
+#include "platform/RegistrySys.h"
 #include "platform/KnownFolders.h"
 
 namespace platform {

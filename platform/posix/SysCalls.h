@@ -11,8 +11,11 @@
 #include <sys/statvfs.h>
 #include <sys/types.h>
 #include <sys/wait.h>
+#include <termios.h>
 
 #include <utility>
+
+#include "Runtime.ScopedReplacement.h"
 
 namespace platform::posix {
 
@@ -66,6 +69,10 @@ struct SysCalls {
   int (*renameat2)(int fromDirFd, const char* from, int toDirFd, const char* to, unsigned int flags);
   int (*syncfs)(int fd);
   int (*sync_file_range)(int fd, off_t offset, off_t length, unsigned int flags);
+  // The terminal a tool asks its user on.
+  int (*isatty)(int fd);
+  int (*tcgetattr)(int fd, struct termios* mode);
+  int (*tcsetattr)(int fd, int when, const struct termios* mode);
 };
 
 // The table in use; starts with the real calls.
@@ -73,18 +80,8 @@ SysCalls& Sys();
 
 // Replaces one entry for the lifetime of the object.
 template <class Fn>
-class ScopedSysCall {
- public:
-  ScopedSysCall(Fn SysCalls::*member, Fn replacement) : FMember(member), FSaved(Sys().*member) {
-    Sys().*member = replacement;
-  }
-  ~ScopedSysCall() { Sys().*FMember = FSaved; }
-  ScopedSysCall(const ScopedSysCall&) = delete;
-  ScopedSysCall& operator=(const ScopedSysCall&) = delete;
-
- private:
-  Fn SysCalls::*FMember;
-  Fn FSaved;
+struct ScopedSysCall : ScopedReplacement<SysCalls, Fn> {
+  ScopedSysCall(Fn SysCalls::*member, Fn replacement) : ScopedReplacement<SysCalls, Fn>(Sys(), member, replacement) {}
 };
 
 }  // namespace platform::posix

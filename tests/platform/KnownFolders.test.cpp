@@ -23,6 +23,7 @@ class KnownFoldersTest : public ::testing::Test {
   TScopedEnv FHomeVar{"HOME", FHome.Path() + "/"};
   TScopedEnv FData{"XDG_DATA_HOME", std::nullopt};
   TScopedEnv FConfig{"XDG_CONFIG_HOME", std::nullopt};
+  TScopedEnv FState{"XDG_STATE_HOME", std::nullopt};
   TScopedEnv FCommon{"ORVEL_COMMON_APPDATA", std::nullopt};
 };
 
@@ -44,6 +45,7 @@ TEST_F(KnownFoldersTest, DefaultsLieBelowTheHomeFolder) {
   const std::string home = FHome.Path();
   EXPECT_EQ(HomeFolder(), home);  // the trailing separator of $HOME is dropped
   EXPECT_EQ(GetSpecialFolderPath(CSIDL_APPDATA), home + "/.local/share");
+  EXPECT_EQ(GetSpecialFolderPath(CSIDL_LOCAL_APPDATA), home + "/.local/state");
   EXPECT_EQ(GetSpecialFolderPath(CSIDL_COMMON_APPDATA), "/var/lib");
   EXPECT_EQ(GetSpecialFolderPath(CSIDL_PERSONAL), home + "/Documents");
   EXPECT_EQ(GetSpecialFolderPath(CSIDL_DESKTOP), home + "/Desktop");
@@ -55,11 +57,15 @@ TEST_F(KnownFoldersTest, VariablesMoveTheFoldersWhenAbsolute) {
   {
     TScopedEnv data("XDG_DATA_HOME", "/srv/data//");
     TScopedEnv common("ORVEL_COMMON_APPDATA", FHome.File("common/"));
+    TScopedEnv state("XDG_STATE_HOME", "/srv/state/");
     EXPECT_EQ(GetSpecialFolderPath(CSIDL_APPDATA), "/srv/data");
+    EXPECT_EQ(GetSpecialFolderPath(CSIDL_LOCAL_APPDATA), "/srv/state");
     EXPECT_EQ(GetSpecialFolderPath(CSIDL_COMMON_APPDATA), FHome.File("common"));
   }
   TScopedEnv relative("XDG_DATA_HOME", "data");
   EXPECT_EQ(GetSpecialFolderPath(CSIDL_APPDATA), FHome.File(".local/share"));
+  TScopedEnv relativeState("XDG_STATE_HOME", "state");
+  EXPECT_EQ(GetSpecialFolderPath(CSIDL_LOCAL_APPDATA), FHome.File(".local/state"));
   TScopedEnv root("ORVEL_COMMON_APPDATA", "/");
   EXPECT_EQ(GetSpecialFolderPath(CSIDL_COMMON_APPDATA), "/");
 }
@@ -90,7 +96,7 @@ TEST_F(KnownFoldersTest, WithoutHomeTheUserFoldersAreUnavailable) {
   }
   ScopedSysCall<decltype(SysCalls::getpwuid_r)> passwd(&SysCalls::getpwuid_r, FailingGetpwuid);
   EXPECT_FALSE(HomeFolder());
-  for (int csidl : {CSIDL_APPDATA, CSIDL_PERSONAL, CSIDL_DESKTOP, CSIDL_DESKTOPDIRECTORY}) {
+  for (int csidl : {CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_PERSONAL, CSIDL_DESKTOP, CSIDL_DESKTOPDIRECTORY}) {
     try {
       GetSpecialFolderPath(csidl);
       ADD_FAILURE() << csidl;

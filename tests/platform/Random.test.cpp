@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/OSError.h"
 #include "platform/posix/SysCalls.h"
 
 using platform::posix::ScopedSysCall;
@@ -12,8 +13,8 @@ using platform::posix::SysCalls;
 
 TEST(Random, FillsTheWholeBuffer) {
   unsigned char a[64] = {}, b[64] = {};
-  ASSERT_EQ(platform::FillRandomBytes(a, sizeof a), 0);
-  ASSERT_EQ(platform::FillRandomBytes(b, sizeof b), 0);
+  ASSERT_TRUE(platform::FillRandomBytes(a, sizeof a));
+  ASSERT_TRUE(platform::FillRandomBytes(b, sizeof b));
   EXPECT_NE(std::memcmp(a, b, sizeof a), 0);
 }
 
@@ -31,7 +32,7 @@ TEST(Random, KeepsAskingAfterInterruptionsAndPartialAnswersAndReportsFailures) {
     return static_cast<ssize_t>(n);
   });
   unsigned char bytes[8] = {};
-  ASSERT_EQ(platform::FillRandomBytes(bytes, sizeof bytes), 0);
+  ASSERT_TRUE(platform::FillRandomBytes(bytes, sizeof bytes));
   EXPECT_EQ(calls, 4);
   for (unsigned char byte : bytes) EXPECT_EQ(byte, 0xAB);
 
@@ -39,5 +40,6 @@ TEST(Random, KeepsAskingAfterInterruptionsAndPartialAnswersAndReportsFailures) {
     errno = EIO;
     return -1;
   });
-  EXPECT_EQ(platform::FillRandomBytes(bytes, sizeof bytes), EIO);
+  EXPECT_FALSE(platform::FillRandomBytes(bytes, sizeof bytes));
+  EXPECT_EQ(platform::LastErrorCode(), EIO);
 }
