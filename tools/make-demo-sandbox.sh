@@ -29,16 +29,9 @@ done
 
 SANDBOX=$1
 MARKER=.quenta-demo-sandbox
-if [ -e "$SANDBOX" ]; then
-  if [ ! -e "$SANDBOX/$MARKER" ] && [ -n "$(ls -A "$SANDBOX")" ]; then
-    echo "$0: $SANDBOX exists and was not made by this script; not touching it" >&2
-    exit 1
-  fi
-  rm -rf "$SANDBOX"
-fi
-mkdir -p "$SANDBOX"
-SANDBOX=$(cd "$SANDBOX" && pwd)
-touch "$SANDBOX/$MARKER"
+# shellcheck source=tools/fresh-folder.sh
+. "$ROOT/tools/fresh-folder.sh"
+SANDBOX=$(fresh_folder "$SANDBOX" "$MARKER") || exit 1
 
 # The one definition of the web service's host name.
 HOST=$(sed -n 's/.*WebServiceHost = "\([^"]*\)";.*/\1/p' "$ROOT/Common/Ox.Types.h")

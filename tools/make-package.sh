@@ -35,16 +35,9 @@ QT_PLUGINS=$(qtpaths6 --query QT_INSTALL_PLUGINS)
 
 PKG=$2
 MARKER=.quenta-package
-if [ -e "$PKG" ]; then
-  if [ ! -e "$PKG/$MARKER" ] && [ -n "$(ls -A "$PKG")" ]; then
-    echo "$0: $PKG exists and was not made by this script; not touching it" >&2
-    exit 1
-  fi
-  rm -rf "$PKG"
-fi
-mkdir -p "$PKG"
-PKG=$(cd "$PKG" && pwd)
-touch "$PKG/$MARKER"
+# shellcheck source=tools/fresh-folder.sh
+. "$ROOT/tools/fresh-folder.sh"
+PKG=$(fresh_folder "$PKG" "$MARKER") || exit 1
 # An archive of an earlier run must not outlive a run that fails.
 ARCHIVE=$(dirname "$PKG")/quenta-setup-$VERSION-linux-$(uname -m).tar.gz
 rm -f "$ARCHIVE"
